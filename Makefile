@@ -1,0 +1,30 @@
+# Everyday commands. The CMake build lives in $(BUILD); the interpreter that
+# builds the extension module is the one that tests and runs it.
+PYTHON ?= /usr/bin/python3
+BUILD ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+
+.PHONY: all configure build test demo deps clean
+
+all: build
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DPython3_EXECUTABLE=$(PYTHON)
+
+configure: $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+deps:
+	bash .ci/install-deps
+
+demo: deps build
+	$(BUILD)/tersewright_fold --profile safe bench/samples/demo.py
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,79 @@
+// Syntax analysis of the six source languages over tree-sitter concrete syntax trees.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "analyzer/language.hpp"
+#include "edit/range.hpp"
+
+struct TSLanguage;
+
+namespace tersewright::analyzer {
+
+using edit::ByteRange;
+
+struct Declaration {
+  bool has_body = false;
+  std::uint64_t body_start = 0;  // the body child's range when has_body, else the node's end
+  std::uint64_t body_end = 0;
+};
+
+struct Analysis {
+  std::vector<ByteRange> comments;
+  std::vector<ByteRange> docstrings;
+  std::vector<ByteRange> strings;
+  std::vector<ByteRange> error_handlers;
+  std::vector<Declaration> declarations;
+  bool parse_ok = false;
+  Language language = Language::unknown;
+};
+
+// One row of the per-language table; immutable.
+struct LanguageSpec {
+  const TSLanguage* grammar = nullptr;
+  Language language = Language::unknown;
+  std::vector<std::string_view> comment_kinds;
+  std::vector<std::string_view> error_handler_kinds;
+  std::vector<std::string_view> declaration_kinds;
+  std::vector<std::string_view> body_kinds;
+  std::string_view body_field = "body";
+  bool has_docstrings = false;
+};
+
+class Analyzer {
+ public:
+  explicit Analyzer(LanguageSpec spec);
+
+  Language language() const noexcept { return spec_.language; }
+  const LanguageSpec& spec() const noexcept { return spec_; }
+
+  // Never fails: a text that does not parse cleanly gives parse_ok false and empty sequences.
+  Analysis analyze(std::string_view text) const;
+  bool parses_cleanly(std::string_view text) const;
+
+ private:
+  LanguageSpec spec_;
+};
+
+class AnalyzerRegistry {
+ public:
+  AnalyzerRegistry() = default;  // empty: every source language is unsupported
+  explicit AnalyzerRegistry(std::vector<Analyzer> analyzers) : analyzers_(std::move(analyzers)) {}
+
+  // python, rust, javascript, typescript, tsx, go, in that order.
+  static AnalyzerRegistry built_in();
+
+  // The first analyzer serving the language, or nullptr.
+  const Analyzer* find(Language language) const noexcept;
+  const std::vector<Analyzer>& analyzers() const noexcept { return analyzers_; }
+
+ private:
+  std::vector<Analyzer> analyzers_;
+};
+
+// The grammar objects linked into the engine.
+const TSLanguage* grammar_for(Language language) noexcept;
+
+}  // namespace tersewright::analyzer

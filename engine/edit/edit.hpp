@@ -1,0 +1,74 @@
+// Rules, proposed edits, the protected set, one-pass application and the per-rule tally.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "edit/range.hpp"
+
+namespace tersewright::edit {
+
+enum class Rule : std::uint8_t {
+  strip_comments = 0,
+  strip_docstrings = 1,
+  collapse_blank_lines = 2,
+  trim_trailing_whitespace = 3,
+  interface_only = 4,
+  collapse_log_repeats = 5,
+  markdown_dedupe = 6,
+};
+
+inline constexpr int rule_count = 7;
+
+std::string_view rule_name(Rule rule) noexcept;
+std::string_view rule_description(Rule rule) noexcept;
+bool rule_is_lossy(Rule rule) noexcept;
+
+struct Edit {
+  std::string replacement;
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  Rule rule = Rule::strip_comments;
+};
+
+using EditList = std::vector<Edit>;
+
+// Explicit ranges plus the whole span of every line that contains one of the markers, normalized.
+RangeSet build_protected_ranges(std::string_view text, const std::vector<ByteRange>& explicit_ranges,
+                                const std::vector<std::string>& markers);
+
+struct KeptSegment {
+  std::uint64_t old_start = 0;
+  std::uint64_t old_end = 0;
+  std::uint64_t new_start = 0;
+  friend bool operator==(const KeptSegment&, const KeptSegment&) = default;
+};
+
+struct EditOutcome {
+  std::string text;
+  std::vector<KeptSegment> kept;
+};
+
+// Applies the non-overlapping, in-range, boundary-aligned edits in (start, end) order; the rest
+// are dropped silently.
+EditOutcome apply_edits(std::string_view text, const EditList& edits);
+
+// Carries an offset of the old text into the new text through the kept-segment map.
+std::uint64_t map_offset(const std::vector<KeptSegment>& kept, std::uint64_t offset) noexcept;
+ByteRange map_range(const std::vector<KeptSegment>& kept, ByteRange range) noexcept;
+
+struct RuleReport {
+  Rule rule = Rule::strip_comments;
+  std::string rule_name;
+  std::uint64_t changes = 0;
+  std::int64_t bytes_removed = 0;
+  bool lossy = false;
+  std::string description;
+};
+
+// One entry per rule with edits, in order of first occurrence over first then second.
+std::vector<RuleReport> tally_rules(const EditList& first, const EditList& second = {});
+
+}  // namespace tersewright::edit

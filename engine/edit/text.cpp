@@ -1,0 +1,93 @@
+#include "edit/text.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tersewright::edit {
+
+std::uint64_t count_chars(std::string_view text) noexcept {
+  std::uint64_t continuation = 0;
+  for (unsigned char c : text) continuation += (c & 0xC0) == 0x80;
+  return text.size() - continuation;
+}
+
+std::uint64_t count_lines(std::string_view text) noexcept {
+  if (text.empty()) return 0;
+  std::uint64_t feeds = static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
+  return feeds + (text.back() != '\n' ? 1 : 0);
+}
+
+std::string ascii_lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+namespace {
+
+// Unicode White_Space code points, decoded from the UTF-8 sequence of length len at p.
+bool is_white_space_code_point(std::uint32_t cp) noexcept {
+  if (cp >= 0x09 && cp <= 0x0D) return true;
+  switch (cp) {
+    case 0x20: case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
+    case 0x202F: case 0x205F: case 0x3000:
+      return true;
+    default:
+      return cp >= 0x2000 && cp <= 0x200A;
+  }
+}
+
+// Decodes the character starting at offset; returns its length (0 when malformed or truncated).
+std::size_t decode(std::string_view text, std::size_t offset, std::uint32_t& cp) noexcept {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + offset;
+  std::size_t left = text.size() - offset;
+  if (left == 0) return 0;
+  if (p[0] < 0x80) { cp = p[0]; return 1; }
+  std::size_t len = (p[0] >= 0xF0) ? 4 : (p[0] >= 0xE0) ? 3 : (p[0] >= 0xC0) ? 2 : 0;
+  if (len == 0 || len > left) return 0;
+  cp = p[0] & (0x7F >> len);
+  for (std::size_t i = 1; i < len; ++i) cp = (cp << 6) | (p[i] & 0x3F);
+  return len;
+}
+
+}  // namespace
+
+std::size_t white_space_at(std::string_view text, std::size_t offset) noexcept {
+  if (offset >= text.size()) return 0;
+  unsigned char c = static_cast<unsigned char>(text[offset]);
+  if (c < 0x80) return (c == ' ' || (c >= 0x09 && c <= 0x0D)) ? 1 : 0;
+  // Every non-ASCII White_Space character starts with 0xC2, 0xE1, 0xE2 or 0xE3.
+  if (c != 0xC2 && c != 0xE1 && c != 0xE2 && c != 0xE3) return 0;
+  std::uint32_t cp = 0;
+  std::size_t len = decode(text, offset, cp);
+  return (len != 0 && is_white_space_code_point(cp)) ? len : 0;
+}
+
+std::size_t white_space_before(std::string_view text, std::size_t offset) noexcept {
+  if (offset == 0 || offset > text.size()) return 0;
+  std::size_t start = offset - 1;
+  while (start > 0 && offset - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+  std::size_t len = white_space_at(text, start);
+  return (len != 0 && start + len == offset) ? len : 0;
+}
+
+std::string_view trim_white_space_start(std::string_view text) noexcept {
+  std::size_t i = 0;
+  while (std::size_t len = white_space_at(text, i)) i += len;
+  return text.substr(i);
+}
+
+std::string_view trim_white_space_end(std::string_view text) noexcept {
+  std::size_t end = text.size();
+  while (std::size_t len = white_space_before(text, end)) end -= len;
+  return text.substr(0, end);
+}
+
+std::size_t floor_char_boundary(std::string_view text, std::size_t offset) noexcept {
+  if (offset >= text.size()) return text.size();
+  while (offset > 0 && !is_char_boundary(text, offset)) --offset;
+  return offset;
+}
+
+}  // namespace tersewright::edit

@@ -1,0 +1,45 @@
+// The processing branches the fold dispatches to, one per kind of content.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analyzer/syntax.hpp"
+#include "edit/edit.hpp"
+#include "transform/profiles.hpp"
+#include "transform/report.hpp"
+
+namespace tersewright::transform {
+
+// What every branch hands back to the frame.
+struct BranchOutcome {
+  std::string output;
+  std::uint64_t protected_bytes = 0;
+  std::vector<edit::RuleReport> rules;
+  std::vector<FoldWarning> warnings;
+  ParseStatus parse_status = ParseStatus::fallback;
+  std::optional<bool> syntax_valid;
+};
+
+// The protected set of the content under the effective preservation settings.
+edit::RangeSet protected_set_for(std::string_view content, const FoldSettings& settings);
+
+// Applies one edit list to the content and tallies it; an empty list leaves the content as is.
+void apply_single_list(std::string_view content, const edit::EditList& edits, BranchOutcome& outcome);
+
+// The whitespace pair (trim, then blank lines) with no literal ranges and no hard breaks.
+edit::EditList plain_whitespace_edits(std::string_view content, const edit::RangeSet& protected_set,
+                                      const FoldSettings& settings);
+
+BranchOutcome fold_text(std::string_view content, const FoldSettings& settings);
+BranchOutcome fold_unsupported(std::string_view content, std::string code, std::string message);
+BranchOutcome fold_source(std::string_view content, const FoldSettings& settings,
+                          const analyzer::Analyzer& analyzer);
+BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settings);
+BranchOutcome fold_log(std::string_view content, const FoldSettings& settings);
+BranchOutcome fold_json(std::string_view content, const FoldSettings& settings);
+
+}  // namespace tersewright::transform
