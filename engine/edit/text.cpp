@@ -5,55 +5,15 @@
 
 namespace tersewright::edit {
 
-namespace {
-
-constexpr std::uint64_t high_bits = 0x8080808080808080ULL;
-constexpr std::uint64_t low_seven = 0x7F7F7F7F7F7F7F7FULL;
-
-// Counts the bytes of text that `marks` flags, eight at a time. `marks` takes eight bytes and
-// returns a word with bit 7 of each flagged byte set and every other bit clear. Per-byte tallies
-// are kept in the lanes of one word and summed before any lane can overflow.
-template <class Marks>
-std::uint64_t count_marked_bytes(std::string_view text, Marks marks, bool (*marked)(unsigned char)) noexcept {
-  const char* p = text.data();
-  std::size_t left = text.size();
-  std::uint64_t total = 0;
-  while (left >= 8) {
-    std::uint64_t lanes = 0;
-    for (int round = 0; round < 255 && left >= 8; ++round, p += 8, left -= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, 8);
-      lanes += marks(word) >> 7;
-    }
-    // Pairs of byte lanes into 16-bit lanes first: eight bytes of up to 255 would overflow one byte.
-    std::uint64_t pairs = (lanes & 0x00FF00FF00FF00FFULL) + ((lanes >> 8) & 0x00FF00FF00FF00FFULL);
-    total += (pairs * 0x0001000100010001ULL) >> 48;
-  }
-  for (; left > 0; --left, ++p) total += marked(static_cast<unsigned char>(*p));
-  return total;
-}
-
-bool is_continuation(unsigned char c) noexcept { return (c & 0xC0) == 0x80; }
-bool is_line_feed(unsigned char c) noexcept { return c == '\n'; }
-
-}  // namespace
-
-// Both counts run over every input and output of a fold, so they look at eight bytes per step.
 std::uint64_t count_chars(std::string_view text) noexcept {
-  // A continuation byte has bit 7 set and bit 6 clear; shifting moves each byte's bit 6 to its bit 7.
-  auto continuation = [](std::uint64_t w) { return w & ~(w << 1) & high_bits; };
-  return text.size() - count_marked_bytes(text, continuation, is_continuation);
+  std::uint64_t continuation = 0;
+  for (unsigned char c : text) continuation += (c & 0xC0) == 0x80;
+  return text.size() - continuation;
 }
 
 std::uint64_t count_lines(std::string_view text) noexcept {
   if (text.empty()) return 0;
-  // Exact zero-byte test on w XOR "\n\n...": a byte is zero when neither it nor its low seven bits
-  // plus 0x7F reach bit 7.
-  auto line_feeds = [](std::uint64_t w) {
-    std::uint64_t x = w ^ 0x0A0A0A0A0A0A0A0AULL;
-    return ~(((x & low_seven) + low_seven) | x | low_seven);
-  };
-  std::uint64_t feeds = count_marked_bytes(text, line_feeds, is_line_feed);
+  std::uint64_t feeds = static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
   return feeds + (text.back() != '\n' ? 1 : 0);
 }
 
