@@ -109,7 +109,43 @@ struct CompactCase {
   std::string input;
   std::string output;
 };
+
+// Keys k00..k(n-1) in descending order, each given twice (first -1, then its index): the later
+// duplicate must win whether the object is small or wide enough to be ordered another way.
+CompactCase wide_object(int n) {
+  std::string input = "{";
+  std::string output = "{";
+  for (int i = n - 1; i >= 0; --i) {
+    const std::string key = "\"k" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "\"";
+    input += key + ":-1,";
+  }
+  for (int i = n - 1; i >= 0; --i) {
+    const std::string key = "\"k" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "\"";
+    input += key + ":" + std::to_string(i) + (i > 0 ? "," : "}");
+  }
+  for (int i = 0; i < n; ++i)
+    output += "\"k" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "\":" + std::to_string(i) + (i + 1 < n ? "," : "}");
+  return {input, output};
+}
 void PrintTo(const CompactCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.input); }
+
+// The writer orders objects itself, so the parser's own ordering is checked on the tree.
+bool objects_strictly_ordered(const json::Value& root) {
+  std::vector<const json::Value*> pending{&root};
+  while (!pending.empty()) {
+    const json::Value* value = pending.back();
+    pending.pop_back();
+    if (const auto* array = std::get_if<json::Array>(&value->data)) {
+      for (const json::Value& element : *array) pending.push_back(&element);
+    } else if (const auto* object = std::get_if<json::Object>(&value->data)) {
+      for (std::size_t i = 0; i < object->size(); ++i) {
+        if (i > 0 && !((*object)[i - 1].first < (*object)[i].first)) return false;
+        pending.push_back(&(*object)[i].second);
+      }
+    }
+  }
+  return true;
+}
 
 class JsonCompact : public ::testing::TestWithParam<CompactCase> {};
 
@@ -117,6 +153,7 @@ TEST_P(JsonCompact, WritesTheExpectedTextWhichIsItsOwnCompactForm) {
   const CompactCase& c = GetParam();
   const auto value = json::parse(c.input);
   ASSERT_TRUE(value.has_value());
+  EXPECT_TRUE(objects_strictly_ordered(*value));
   EXPECT_EQ(json::write_compact(*value), c.output);
   const auto again = json::parse(c.output);
   ASSERT_TRUE(again.has_value());
@@ -133,6 +170,7 @@ INSTANTIATE_TEST_SUITE_P(JsonStructure, JsonCompact, ::testing::Values(
     // Byte order, not code point or case-folded order: "" < "Z" < "a" < "ab" < "z" < "\x7f" < "é".
     CompactCase{"{\"\xC3\xA9\":0,\"z\":1,\"\x7f\":2,\"ab\":3,\"a\":4,\"Z\":5,\"\":6}",
                 "{\"\":6,\"Z\":5,\"a\":4,\"ab\":3,\"z\":1,\"\x7f\":2,\"\xC3\xA9\":0}"},
+    wide_object(3), wide_object(8), wide_object(40),
     CompactCase{"[ [ ] , { } , [ { } ] ]", "[[],{},[{}]]"}, CompactCase{" \"top\" ", "\"top\""}));
 
 INSTANTIATE_TEST_SUITE_P(JsonStrings, JsonCompact, ::testing::Values(
@@ -223,7 +261,7 @@ TEST(JsonWriter, EscapesEveryControlByteAndCopiesTheRest) {
   for (int c = 0; c < 0x80; ++c) all.push_back(static_cast<char>(c));
   all += "\xC3\xA9";
   json::Value value{json::Object{}};
-  std::get<json::Object>(value.data).emplace(all, json::Value{json::Array{
+  json::set(std::get<json::Object>(value.data), all, json::Value{json::Array{
       json::Value{std::uint64_t{7}}, json::Value{std::int64_t{-7}}, json::Value{json::BigInteger{"-1" + std::string(25, '0')}},
       json::Value{-std::numeric_limits<double>::infinity()}, json::Value{false}, json::Value{nullptr}}});
   const std::string expected_key =
@@ -233,6 +271,29 @@ TEST(JsonWriter, EscapesEveryControlByteAndCopiesTheRest) {
       "\xC3\xA9";
   EXPECT_EQ(json::write_compact(value),
             "{\"" + expected_key + "\":[7,-7,-1" + std::string(25, '0') + ",null,false,null]}");
+}
+
+// Objects assembled in code: appended out of order with a repeated key, then ordered three ways.
+TEST(JsonWriter, OrdersObjectsBuiltOutOfOrderAndKeepsTheLastDuplicate) {
+  json::Object object;
+  for (const char* key : {"b", "\xC3\xA9", "a", "B", "b", "a"})
+    object.emplace_back(key, json::Value{std::string(key) + std::to_string(object.size())});
+  const std::string expected = "{\"B\":\"B3\",\"a\":\"a5\",\"b\":\"b4\",\"\xC3\xA9\":\"\xC3\xA9" "1\"}";
+  EXPECT_EQ(json::write_compact(json::Value{object}), expected);
+
+  json::sort_members(object);
+  ASSERT_EQ(object.size(), 4u);
+  EXPECT_EQ(json::write_compact(json::Value{object}), expected);
+  ASSERT_NE(json::find(object, "b"), nullptr);
+  EXPECT_EQ(std::get<std::string>(json::find(object, "b")->data), "b4");
+  EXPECT_EQ(json::find(object, "c"), nullptr);
+  EXPECT_EQ(json::find(object, ""), nullptr);
+
+  json::set(object, "b", json::Value{nullptr});
+  json::set(object, "", json::Value{true});
+  json::set(object, "c", json::Value{false});
+  EXPECT_EQ(json::write_compact(json::Value{object}),
+            "{\"\":true,\"B\":\"B3\",\"a\":\"a5\",\"b\":null,\"c\":false,\"\xC3\xA9\":\"\xC3\xA9" "1\"}");
 }
 
 // ---------------------------------------------------------------------------------------------
