@@ -351,50 +351,6 @@ INSTANTIATE_TEST_SUITE_P(
         invalid("NumberTooLarge", "[1e400]", "[1e400]"),
         invalid("LeadingZero", "[01]", "[01]")));
 
-// ---------------------------------------------------------------------------------------------
-// Measures of long texts: the counts read several bytes per step, so lengths around and far beyond
-// one step, and more line feeds or continuation bytes than one byte lane holds, are checked.
-
-struct MeasureCase {
-  const char* name;
-  std::string content;
-  std::uint64_t chars;
-  std::uint64_t lines;
-};
-
-void PrintTo(const MeasureCase& c, std::ostream* os) { *os << c.name; }
-
-class FoldMeasures : public ::testing::TestWithParam<MeasureCase> {};
-
-TEST_P(FoldMeasures, InputAndOutput) {
-  transform::FoldRequest request;
-  request.content = GetParam().content;
-  request.language = Language::unknown;  // left unchanged, so input and output measure the same text
-  auto result = transform::fold(AnalyzerRegistry(), std::move(request));
-  ASSERT_TRUE(result);
-  const transform::Report& report = result.value().report;
-  EXPECT_EQ(report.input.bytes, GetParam().content.size());
-  EXPECT_EQ(report.input.chars, GetParam().chars);
-  EXPECT_EQ(report.input.lines, GetParam().lines);
-  EXPECT_EQ(report.output, report.input);
-}
-
-std::string repeat(std::string_view piece, std::size_t times) {
-  std::string out;
-  for (std::size_t i = 0; i < times; ++i) out += piece;
-  return out;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, FoldMeasures,
-    ::testing::Values(MeasureCase{"SplitAcrossSteps", "abcdefg\xC3\xA9hijklmn\n", 16, 1},
-                      MeasureCase{"ShorterThanStep", "\xE2\x82\xAC\n\xC3", 3, 2},
-                      MeasureCase{"ManyContinuations", repeat("\xC3\xA9", 2100), 2100, 1},
-                      MeasureCase{"ManyLineFeeds", repeat("\n", 3001), 3001, 3001},
-                      MeasureCase{"ManyLineFeedsThenText", repeat("\n", 2041) + "x", 2042, 2042},
-                      MeasureCase{"FourByteCharacters", repeat("\xF0\x9F\x98\x80\n", 700), 1400, 700},
-                      MeasureCase{"LineFeedLookalikes", repeat("\x8A\x0B\x1A\x0A", 600), 1800, 600}));
-
 // The decided handling of integers beyond 64 bits: their digits pass through untouched, while an
 // integer that fits 64 unsigned bits stays an integer rather than becoming a double.
 TEST(JsonBranchNumbers, BigIntegersKeepTheirDigits) {
