@@ -185,3 +185,29 @@ TEST(Text, CountsAndWhiteSpace) {
 }
 
 }  // namespace
+
+namespace {
+
+// The word-at-a-time counters against a byte-by-byte count, at every alignment and length.
+TEST(Text, CountsMatchBytewiseAtEveryAlignment) {
+  const std::string alphabet[] = {"a", "\n", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "\x7f", "\r", "\x80"};
+  std::uint32_t seed = 12345;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    int pieces = round < 2000 ? round % 23 : round * 7 % 3000;
+    for (int i = 0; i < pieces; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      text += alphabet[(seed >> 16) % 8];
+    }
+    std::uint64_t chars = 0, feeds = 0;
+    for (unsigned char c : text) {
+      chars += (c & 0xC0) != 0x80;
+      feeds += c == '\n';
+    }
+    std::uint64_t lines = text.empty() ? 0 : feeds + (text.back() != '\n');
+    EXPECT_EQ(count_chars(text), chars) << round;
+    EXPECT_EQ(count_lines(text), lines) << round;
+  }
+}
+
+}  // namespace
