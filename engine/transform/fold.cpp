@@ -5,9 +5,6 @@
 #include "transform/budget.hpp"
 #include "transform/whitespace.hpp"
 
-// 1 sends source languages to the text branch instead of the source-code branch.
-#define TERSEWRIGHT_SOURCE_BRANCH_PENDING 0
-
 namespace tersewright::transform {
 
 using analyzer::Language;
@@ -68,11 +65,7 @@ BranchOutcome dispatch(const analyzer::AnalyzerRegistry& registry, Language lang
         return fold_unsupported(content, "unsupported_language",
                                 "no analyzer registered for " + std::string(analyzer::language_id(language)) +
                                     "; content left unchanged");
-#if TERSEWRIGHT_SOURCE_BRANCH_PENDING
-      return fold_text(content, settings);
-#else
       return fold_source(content, settings, *found);
-#endif
     }
     case Language::markdown: return fold_markdown(content, settings);
     case Language::log: return fold_log(content, settings);
