@@ -1,6 +1,7 @@
 // The kinds of content the engine recognises, their names, and detection from path and content.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,6 +37,9 @@ inline bool is_source_language(Language language) noexcept {
 
 // Looks up the text after the last "." (the whole text when there is none) in the extension table.
 std::optional<Language> language_from_extension(std::string_view text);
+
+// How much of the content detection looks at; cut back to a character boundary when needed.
+inline constexpr std::size_t detection_sample_bytes = 4096;
 
 // Never fails: anything unrecognised is unknown. Reads at most 4096 bytes of the content.
 Language detect_language(std::optional<std::string_view> path, std::string_view content);

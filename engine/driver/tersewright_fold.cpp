@@ -1,4 +1,5 @@
 // A small command-line driver over the engine: folds one file and prints the output and report.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -14,7 +15,8 @@ using namespace tersewright;
 
 int usage() {
   std::cerr << "usage: tersewright_fold [--profile NAME] [--language NAME] [--allow-lossy|--no-allow-lossy]\n"
-               "                        [--budget-bytes N | --budget-chars N] FILE\n";
+               "                        [--budget-bytes N | --budget-chars N] [--timing] FILE\n"
+               "  --timing  print only the fold time and throughput (to standard error)\n";
   return 2;
 }
 
@@ -44,6 +46,7 @@ void print_report(const transform::Report& r) {
 int main(int argc, char** argv) {
   transform::FoldRequest request;
   const char* file = nullptr;
+  bool timing = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -68,6 +71,8 @@ int main(int argc, char** argv) {
       request.budget = transform::Budget{
           arg == "--budget-bytes" ? transform::BudgetMetric::bytes : transform::BudgetMetric::characters,
           std::stoull(v)};
+    } else if (arg == "--timing") {
+      timing = true;
     } else if (!file && !arg.empty() && arg[0] != '-') {
       file = argv[i];
     } else {
@@ -85,7 +90,16 @@ int main(int argc, char** argv) {
   request.content = buffer.str();
   request.path = file;
 
-  auto result = transform::fold(analyzer::AnalyzerRegistry::built_in(), std::move(request));
+  const double megabytes = static_cast<double>(request.content.size()) / 1e6;
+  const auto registry = analyzer::AnalyzerRegistry::built_in();
+  const auto started = std::chrono::steady_clock::now();
+  auto result = transform::fold(registry, std::move(request));
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+  if (timing) {
+    std::fprintf(stderr, "fold: %.1f MB in %.3f s = %.1f MB/s\n", megabytes, elapsed.count(),
+                 megabytes / elapsed.count());
+    return result ? 0 : 2;
+  }
   if (!result) {
     std::visit([](const auto& e) {
       if constexpr (std::is_same_v<std::decay_t<decltype(e)>, transform::UnknownProfile>)

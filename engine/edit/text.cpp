@@ -5,15 +5,54 @@
 
 namespace tersewright::edit {
 
+namespace {
+
+constexpr std::uint64_t high_bits = 0x8080808080808080ull;
+constexpr std::uint64_t low_seven = 0x7F7F7F7F7F7F7F7Full;
+
+std::uint64_t load_word(const char* p) noexcept {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// Counts the bytes of text for which flags(word) sets the high bit, eight bytes at a time: the
+// flags are summed per byte lane (at most 255 words per batch) and the lanes added at the end of
+// each batch, so no population-count instruction is needed.
+template <class Flags, class ByteTest>
+std::uint64_t count_flagged(std::string_view text, Flags flags, ByteTest byte_test) noexcept {
+  std::uint64_t total = 0;
+  std::size_t i = 0;
+  while (i + 8 <= text.size()) {
+    std::uint64_t lanes = 0;
+    for (int n = 0; n < 255 && i + 8 <= text.size(); ++n, i += 8) lanes += (flags(load_word(text.data() + i)) & high_bits) >> 7;
+    std::uint64_t pairs = (lanes & 0x00FF00FF00FF00FFull) + ((lanes >> 8) & 0x00FF00FF00FF00FFull);
+    total += (pairs * 0x0001000100010001ull) >> 48;
+  }
+  for (; i < text.size(); ++i) total += byte_test(static_cast<unsigned char>(text[i]));
+  return total;
+}
+
+}  // namespace
+
 std::uint64_t count_chars(std::string_view text) noexcept {
-  std::uint64_t continuation = 0;
-  for (unsigned char c : text) continuation += (c & 0xC0) == 0x80;
+  // Continuation bytes are 10xxxxxx: high bit set and the bit below it clear.
+  std::uint64_t continuation = count_flagged(
+      text, [](std::uint64_t w) { return w & ~(w << 1); }, [](unsigned char c) { return (c & 0xC0) == 0x80; });
   return text.size() - continuation;
 }
 
 std::uint64_t count_lines(std::string_view text) noexcept {
   if (text.empty()) return 0;
-  std::uint64_t feeds = static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
+  // After xor with the pattern a line feed is a zero byte, the only byte whose high bit stays clear
+  // once its low seven bits are incremented.
+  std::uint64_t feeds = count_flagged(
+      text,
+      [](std::uint64_t w) {
+        std::uint64_t x = w ^ 0x0A0A0A0A0A0A0A0Aull;
+        return ~(((x & low_seven) + low_seven) | x);
+      },
+      [](unsigned char c) { return c == '\n'; });
   return feeds + (text.back() != '\n' ? 1 : 0);
 }
 

@@ -1,0 +1,530 @@
+#include "analyzer/json.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+namespace tersewright::analyzer::json {
+namespace {
+
+constexpr bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// Bytes that end a plain run inside a string literal: the closing quote, the escape introducer and
+// the raw control characters a string may not hold.
+constexpr std::array<bool, 256> make_string_stops() {
+  std::array<bool, 256> stops{};
+  for (int c = 0; c < 0x20; ++c) stops[static_cast<std::size_t>(c)] = true;
+  stops['"'] = true;
+  stops['\\'] = true;
+  return stops;
+}
+constexpr std::array<bool, 256> string_stops = make_string_stops();
+
+constexpr bool is_string_stop(char c) noexcept { return string_stops[static_cast<unsigned char>(c)]; }
+
+int hex_value(char c) noexcept {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+void append_utf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    const char bytes[2] = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+    out.append(bytes, 2);
+  } else if (cp < 0x10000) {
+    const char bytes[3] = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                           static_cast<char>(0x80 | (cp & 0x3F))};
+    out.append(bytes, 3);
+  } else {
+    const char bytes[4] = {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+                           static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
+    out.append(bytes, 4);
+  }
+}
+
+// Decimal exponents beyond this cannot change any verdict (a double spans about 10^-324 to 10^308),
+// so exponents are clamped here and sums of them never overflow.
+constexpr std::int64_t exponent_clamp = 1'000'000'000;
+
+// One pass over the text with an explicit container stack. In validating mode (Build false) nothing
+// is allocated; in building mode completed values wait on one shared stack and each container takes
+// its members from there in one move when it closes, so no container grows element by element.
+template <bool Build>
+class Parser {
+ public:
+  explicit Parser(std::string_view text) noexcept : p_(text.data()), end_(text.data() + text.size()) {}
+
+  bool run() {
+    skip_space();
+    for (;;) {
+      // A value starts at p_.
+      if (p_ == end_) return false;
+      const char c = *p_;
+      if (c == '[' || c == '{') {
+        if (depth_ == max_depth) return false;
+        const bool object = c == '{';
+        frames_[depth_++] = Frame{object, values_size(), keys_size()};
+        ++p_;
+        skip_space();
+        if (p_ == end_) return false;
+        if (*p_ != (object ? '}' : ']')) {
+          if (object && !parse_key()) return false;
+          continue;
+        }
+        ++p_;
+        close_container();
+      } else if (!parse_scalar()) {
+        return false;
+      }
+
+      // A value ended: close every container it completes, then expect the next member.
+      for (;;) {
+        skip_space();
+        if (depth_ == 0) return p_ == end_;
+        if (p_ == end_) return false;
+        const bool object = frames_[depth_ - 1].object;
+        const char d = *p_++;
+        if (d == ',') {
+          skip_space();
+          if (object && !parse_key()) return false;
+          break;
+        }
+        if (d != (object ? '}' : ']')) return false;
+        close_container();
+      }
+    }
+  }
+
+  // Only after run() succeeded in building mode.
+  Value take_root() { return std::move(values_.back()); }
+
+ private:
+  struct Frame {
+    bool object = false;
+    std::size_t value_start = 0;  // first member on values_
+    std::size_t key_start = 0;    // first key on keys_ (objects)
+  };
+
+  std::size_t values_size() const noexcept {
+    if constexpr (Build) return values_.size();
+    return 0;
+  }
+  std::size_t keys_size() const noexcept {
+    if constexpr (Build) return keys_.size();
+    return 0;
+  }
+
+  void skip_space() noexcept {
+    while (p_ != end_ && is_json_space(*p_)) ++p_;
+  }
+
+  void close_container() {
+    const Frame frame = frames_[--depth_];
+    if constexpr (Build) {
+      const std::size_t count = values_.size() - frame.value_start;
+      Value* members = values_.data() + frame.value_start;
+      Value closed;
+      if (frame.object) {
+        Object& object = closed.data.template emplace<Object>();
+        std::string* keys = keys_.data() + frame.key_start;
+        // Inserting in text order lets a later duplicate replace the earlier value.
+        for (std::size_t i = 0; i < count; ++i)
+          object.insert_or_assign(object.end(), std::move(keys[i]), std::move(members[i]));
+        keys_.resize(frame.key_start);
+      } else {
+        Array& array = closed.data.template emplace<Array>();
+        array.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) array.push_back(std::move(members[i]));
+      }
+      values_.resize(frame.value_start);
+      values_.push_back(std::move(closed));
+    }
+  }
+
+  // A key string, the colon and the whitespace around it.
+  bool parse_key() {
+    if (p_ == end_ || *p_ != '"') return false;
+    std::string* key = nullptr;
+    if constexpr (Build) key = &keys_.emplace_back();
+    if (!parse_string(key)) return false;
+    skip_space();
+    if (p_ == end_ || *p_ != ':') return false;
+    ++p_;
+    skip_space();
+    return true;
+  }
+
+  bool parse_scalar() {
+    switch (*p_) {
+      case '"': {
+        std::string* text = nullptr;
+        if constexpr (Build) text = &values_.emplace_back().data.template emplace<std::string>();
+        return parse_string(text);
+      }
+      case 't':
+        return parse_literal("true", Value{true});
+      case 'f':
+        return parse_literal("false", Value{false});
+      case 'n':
+        return parse_literal("null", Value{nullptr});
+      default:
+        return parse_number();
+    }
+  }
+
+  bool parse_literal(std::string_view word, Value value) {
+    if (static_cast<std::size_t>(end_ - p_) < word.size() || std::memcmp(p_, word.data(), word.size()) != 0)
+      return false;
+    p_ += word.size();
+    if constexpr (Build) values_.push_back(std::move(value));
+    return true;
+  }
+
+  // p_ is on the opening quote; out is null when only validating.
+  bool parse_string(std::string* out) {
+    ++p_;
+    for (;;) {
+      const char* run = p_;
+      while (p_ != end_ && !is_string_stop(*p_)) ++p_;
+      if constexpr (Build) out->append(run, static_cast<std::size_t>(p_ - run));
+      if (p_ == end_) return false;
+      const char c = *p_++;
+      if (c == '"') return true;
+      if (c != '\\') return false;  // a raw control character
+      if (!parse_escape(out)) return false;
+    }
+  }
+
+  // p_ is just after a backslash.
+  bool parse_escape(std::string* out) {
+    if (p_ == end_) return false;
+    char decoded;
+    switch (*p_++) {
+      case '"': decoded = '"'; break;
+      case '\\': decoded = '\\'; break;
+      case '/': decoded = '/'; break;
+      case 'b': decoded = '\b'; break;
+      case 'f': decoded = '\f'; break;
+      case 'n': decoded = '\n'; break;
+      case 'r': decoded = '\r'; break;
+      case 't': decoded = '\t'; break;
+      case 'u': {
+        std::uint32_t cp = 0;
+        if (!read_hex4(cp)) return false;
+        if (cp >= 0xDC00 && cp <= 0xDFFF) return false;  // a low surrogate with no high one before it
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+          std::uint32_t low = 0;
+          if (end_ - p_ < 2 || p_[0] != '\\' || p_[1] != 'u') return false;
+          p_ += 2;
+          if (!read_hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
+          cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        }
+        if constexpr (Build) append_utf8(*out, cp);
+        return true;
+      }
+      default:
+        return false;
+    }
+    if constexpr (Build) out->push_back(decoded);
+    return true;
+  }
+
+  bool read_hex4(std::uint32_t& value) noexcept {
+    if (end_ - p_ < 4) return false;
+    value = 0;
+    for (int i = 0; i < 4; ++i) {
+      const int digit = hex_value(p_[i]);
+      if (digit < 0) return false;
+      value = (value << 4) | static_cast<std::uint32_t>(digit);
+    }
+    p_ += 4;
+    return true;
+  }
+
+  bool parse_number() {
+    const char* const start = p_;
+    const bool negative = *p_ == '-';
+    if (negative) ++p_;
+    if (p_ == end_ || !is_digit(*p_)) return false;
+    const char* const int_start = p_;
+    if (*p_ == '0') {
+      ++p_;  // a leading zero stands alone; a digit after it fails in the caller
+    } else {
+      while (p_ != end_ && is_digit(*p_)) ++p_;
+    }
+    const char* const int_end = p_;
+    const char* frac_start = p_;
+    const char* frac_end = p_;
+    bool integral = true;
+    if (p_ != end_ && *p_ == '.') {
+      ++p_;
+      frac_start = p_;
+      while (p_ != end_ && is_digit(*p_)) ++p_;
+      if (p_ == frac_start) return false;
+      frac_end = p_;
+      integral = false;
+    }
+    std::int64_t exponent = 0;
+    if (p_ != end_ && (*p_ == 'e' || *p_ == 'E')) {
+      ++p_;
+      bool exponent_negative = false;
+      if (p_ != end_ && (*p_ == '+' || *p_ == '-')) exponent_negative = *p_++ == '-';
+      const char* const exponent_start = p_;
+      while (p_ != end_ && is_digit(*p_)) {
+        if (exponent < exponent_clamp) exponent = exponent * 10 + (*p_ - '0');
+        ++p_;
+      }
+      if (p_ == exponent_start) return false;
+      if (exponent_negative) exponent = -exponent;
+      integral = false;
+    }
+
+    if (integral) return push_integer(start, int_start, int_end, negative);
+    return push_double(start, int_start, int_end, frac_start, frac_end, exponent, negative);
+  }
+
+  // Integers are never invalid: those beyond 64 bits keep their digits rather than lose precision.
+  bool push_integer(const char* start, const char* digits, const char* digits_end, bool negative) {
+    if constexpr (!Build) return true;
+    if (negative && digits_end - digits == 1 && *digits == '0') {
+      values_.push_back(Value{-0.0});
+      return true;
+    }
+    std::uint64_t magnitude = 0;
+    bool fits = digits_end - digits <= 20;
+    for (const char* d = digits; fits && d != digits_end; ++d)
+      fits = !__builtin_mul_overflow(magnitude, std::uint64_t{10}, &magnitude) &&
+             !__builtin_add_overflow(magnitude, static_cast<std::uint64_t>(*d - '0'), &magnitude);
+    constexpr std::uint64_t most_negative = std::uint64_t{1} << 63;
+    if (fits && !negative) {
+      values_.push_back(Value{magnitude});
+    } else if (fits && magnitude <= most_negative) {
+      const std::int64_t signed_value = magnitude == most_negative ? std::numeric_limits<std::int64_t>::min()
+                                                                   : -static_cast<std::int64_t>(magnitude);
+      values_.push_back(Value{signed_value});
+    } else {
+      values_.push_back(Value{BigInteger{std::string(start, digits_end)}});
+    }
+    return true;
+  }
+
+  bool push_double(const char* start, const char* int_start, const char* int_end, const char* frac_start,
+                   const char* frac_end, std::int64_t exponent, bool negative) {
+    // Decimal exponent of the first significant digit: it alone tells an overflow (which makes the
+    // text invalid) from an underflow (which reads as zero) when the conversion reports a range error.
+    std::int64_t leading = 0;
+    bool nonzero = false;
+    for (const char* d = int_start; d != int_end; ++d) {
+      if (*d != '0') {
+        leading = (int_end - d) - 1;
+        nonzero = true;
+        break;
+      }
+    }
+    for (const char* d = frac_start; !nonzero && d != frac_end; ++d) {
+      if (*d != '0') {
+        leading = -((d - frac_start) + 1);
+        nonzero = true;
+      }
+    }
+    leading += exponent;
+
+    if constexpr (!Build) {
+      // The largest double is about 1.8e308: below that exponent nothing overflows, above it all does.
+      if (!nonzero || leading < 308) return true;
+      if (leading > 308) return false;
+    }
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(start, p_, value);
+    if (end != p_) return false;
+    if (error == std::errc::result_out_of_range) {
+      if (!nonzero || leading >= 0) return false;
+      value = negative ? -0.0 : 0.0;
+    } else if (error != std::errc{}) {
+      return false;
+    }
+    if constexpr (Build) values_.push_back(Value{value});
+    return true;
+  }
+
+  const char* p_;
+  const char* const end_;
+  int depth_ = 0;
+  std::array<Frame, max_depth> frames_{};
+  // Building mode only: completed values and pending keys of the open containers.
+  std::vector<Value> values_;
+  std::vector<std::string> keys_;
+};
+
+void append_string(std::string& out, std::string_view text) {
+  static constexpr char hex[] = "0123456789abcdef";
+  out.push_back('"');
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(text.data() + run, i - run);
+    run = i + 1;
+    switch (c) {
+      case '"': out.append("\\\""); break;
+      case '\\': out.append("\\\\"); break;
+      case '\b': out.append("\\b"); break;
+      case '\t': out.append("\\t"); break;
+      case '\n': out.append("\\n"); break;
+      case '\f': out.append("\\f"); break;
+      case '\r': out.append("\\r"); break;
+      default: {
+        const char escape[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xF]};
+        out.append(escape, 6);
+      }
+    }
+  }
+  out.append(text.data() + run, text.size() - run);
+  out.push_back('"');
+}
+
+template <typename Integer>
+void append_integer(std::string& out, Integer value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+}  // namespace
+
+std::optional<Value> parse(std::string_view text) {
+  Parser<true> parser(text);
+  if (!parser.run()) return std::nullopt;
+  return parser.take_root();
+}
+
+bool is_valid(std::string_view text) {
+  Parser<false> parser(text);
+  return parser.run();
+}
+
+void append_double(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out.append("null");
+    return;
+  }
+  // Shortest round-trip digits in scientific form, e.g. "-1.2345e+19"; only the notation changes below.
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+  const std::string_view sci(buffer, static_cast<std::size_t>(result.ptr - buffer));
+  std::size_t pos = 0;
+  if (sci[0] == '-') {
+    out.push_back('-');
+    pos = 1;
+  }
+  const std::size_t e_pos = sci.find('e');
+  char digits[20];
+  std::size_t count = 0;
+  for (std::size_t i = pos; i < e_pos; ++i)
+    if (sci[i] != '.') digits[count++] = sci[i];
+  int exponent = 0;
+  std::from_chars(sci.data() + e_pos + (sci[e_pos + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
+
+  if (exponent >= -5 && exponent <= 15) {
+    if (exponent < 0) {
+      out.append("0.");
+      out.append(static_cast<std::size_t>(-exponent - 1), '0');
+      out.append(digits, count);
+    } else {
+      const auto integer_digits = static_cast<std::size_t>(exponent) + 1;
+      if (count <= integer_digits) {
+        out.append(digits, count);
+        out.append(integer_digits - count, '0');
+        out.append(".0");
+      } else {
+        out.append(digits, integer_digits);
+        out.push_back('.');
+        out.append(digits + integer_digits, count - integer_digits);
+      }
+    }
+    return;
+  }
+  out.push_back(digits[0]);
+  if (count > 1) {
+    out.push_back('.');
+    out.append(digits + 1, count - 1);
+  }
+  out.push_back('e');
+  append_integer(out, exponent);
+}
+
+std::string write_compact(const Value& value) {
+  // Open containers with their next member; a tree built elsewhere may nest deeper than the
+  // parser allows, so the walk keeps its own stack.
+  struct Frame {
+    const Array* array = nullptr;
+    Array::const_iterator next_element;
+    const Object* object = nullptr;
+    Object::const_iterator next_member;
+  };
+  std::string out;
+  std::vector<Frame> stack;
+
+  const auto open = [&](const Value& v) {
+    switch (v.data.index()) {
+      case 0: out.append("null"); break;
+      case 1: out.append(std::get<bool>(v.data) ? "true" : "false"); break;
+      case 2: append_integer(out, std::get<std::uint64_t>(v.data)); break;
+      case 3: append_integer(out, std::get<std::int64_t>(v.data)); break;
+      case 4: append_double(out, std::get<double>(v.data)); break;
+      case 5: out.append(std::get<BigInteger>(v.data).digits); break;
+      case 6: append_string(out, std::get<std::string>(v.data)); break;
+      case 7: {
+        const Array& array = std::get<Array>(v.data);
+        out.push_back('[');
+        stack.push_back(Frame{&array, array.begin(), nullptr, {}});
+        break;
+      }
+      case 8: {
+        const Object& object = std::get<Object>(v.data);
+        out.push_back('{');
+        stack.push_back(Frame{nullptr, {}, &object, object.begin()});
+        break;
+      }
+      default: out.append("null"); break;  // valueless after a failed assignment
+    }
+  };
+
+  open(value);
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    if (frame.array != nullptr) {
+      if (frame.next_element == frame.array->end()) {
+        out.push_back(']');
+        stack.pop_back();
+        continue;
+      }
+      if (frame.next_element != frame.array->begin()) out.push_back(',');
+      const Value& element = *frame.next_element++;
+      open(element);  // may grow the stack; frame is not used afterwards
+    } else {
+      if (frame.next_member == frame.object->end()) {
+        out.push_back('}');
+        stack.pop_back();
+        continue;
+      }
+      if (frame.next_member != frame.object->begin()) out.push_back(',');
+      const auto& [key, member] = *frame.next_member++;
+      append_string(out, key);
+      out.push_back(':');
+      open(member);
+    }
+  }
+  return out;
+}
+
+}  // namespace tersewright::analyzer::json

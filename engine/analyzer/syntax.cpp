@@ -1,0 +1,307 @@
+#include "analyzer/syntax.hpp"
+
+#include <tree_sitter/api.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tersewright::analyzer {
+
+namespace {
+
+// The ABI range this runtime reads; grammars outside it are treated as unable to parse.
+constexpr std::uint32_t min_abi = 13;
+constexpr std::uint32_t max_abi = 15;
+
+struct ParserDelete {
+  void operator()(TSParser* parser) const noexcept { ts_parser_delete(parser); }
+};
+struct TreeDelete {
+  void operator()(TSTree* tree) const noexcept { ts_tree_delete(tree); }
+};
+using ParserPtr = std::unique_ptr<TSParser, ParserDelete>;
+using TreePtr = std::unique_ptr<TSTree, TreeDelete>;
+
+// Owns a cursor for the length of one walk.
+class Cursor {
+ public:
+  explicit Cursor(TSNode root) : cursor_(ts_tree_cursor_new(root)) {}
+  ~Cursor() { ts_tree_cursor_delete(&cursor_); }
+  Cursor(const Cursor&) = delete;
+  Cursor& operator=(const Cursor&) = delete;
+  TSTreeCursor* get() noexcept { return &cursor_; }
+
+ private:
+  TSTreeCursor cursor_;
+};
+
+// A clean tree of the whole text, or nothing: a bad grammar, a text the runtime cannot address
+// (its offsets are 32-bit), no tree, or a tree with an ERROR or MISSING node anywhere.
+TreePtr parse_clean(const TSLanguage* grammar, std::string_view text) {
+  if (grammar == nullptr) return nullptr;
+  const std::uint32_t abi = ts_language_abi_version(grammar);
+  if (abi < min_abi || abi > max_abi) return nullptr;
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) return nullptr;
+
+  ParserPtr parser(ts_parser_new());
+  if (!parser || !ts_parser_set_language(parser.get(), grammar)) return nullptr;
+  TreePtr tree(ts_parser_parse_string(parser.get(), nullptr, text.data(), static_cast<std::uint32_t>(text.size())));
+  if (!tree) return nullptr;
+  if (ts_node_has_error(ts_tree_root_node(tree.get()))) return nullptr;
+  return tree;
+}
+
+bool contains(const std::vector<std::string_view>& kinds, std::string_view kind) {
+  return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+}
+
+// What a node kind means to the analysis, one bit per independent test.
+enum KindFlag : std::uint16_t {
+  comment_kind = 1u << 0,
+  string_kind = 1u << 1,
+  error_handler_kind = 1u << 2,
+  declaration_kind = 1u << 3,
+  body_kind = 1u << 4,
+  docstring_container = 1u << 5,  // module, block
+  expression_statement_kind = 1u << 6,
+  docstring_literal = 1u << 7,  // string, concatenated_string
+  statement_block = 1u << 8,    // must hold a statement for the text to be a program
+};
+
+// The Python grammar accepts a block with no statement ("def f():" and nothing indented after
+// it) without an ERROR or MISSING node, although the language forbids it; such a text is not
+// clean, or stripping a docstring-only body would be reported as still valid.
+std::string_view statement_block_kind(Language language) noexcept {
+  return language == Language::python ? std::string_view("block") : std::string_view();
+}
+
+// Node kinds are compared by name, but names repeat across symbol ids (aliases, anonymous
+// twins), so every id is classified once by its name up front and the walk only indexes.
+using KindFlags = std::vector<std::uint16_t>;
+
+KindFlags classify_symbols(const LanguageSpec& spec) {
+  const std::uint32_t count = ts_language_symbol_count(spec.grammar);
+  const std::string_view block_kind = statement_block_kind(spec.language);
+  KindFlags flags(count, 0);
+  for (std::uint32_t id = 0; id < count; ++id) {
+    const char* name_ptr = ts_language_symbol_name(spec.grammar, static_cast<TSSymbol>(id));
+    if (name_ptr == nullptr) continue;
+    const std::string_view name(name_ptr);
+    std::uint16_t f = 0;
+    if (contains(spec.comment_kinds, name)) f |= comment_kind;
+    if (name.find("string") != std::string_view::npos) f |= string_kind;
+    if (contains(spec.error_handler_kinds, name)) f |= error_handler_kind;
+    if (contains(spec.declaration_kinds, name)) f |= declaration_kind;
+    if (contains(spec.body_kinds, name)) f |= body_kind;
+    if (spec.has_docstrings) {
+      if (name == "module" || name == "block") f |= docstring_container;
+      if (name == "expression_statement") f |= expression_statement_kind;
+      if (name == "string" || name == "concatenated_string") f |= docstring_literal;
+    }
+    if (!block_kind.empty() && name == block_kind && ts_language_symbol_type(spec.grammar, static_cast<TSSymbol>(id)) == TSSymbolTypeRegular)
+      f |= statement_block;
+    flags[id] = f;
+  }
+  return flags;
+}
+
+std::uint16_t flags_of(const KindFlags& flags, TSNode node) noexcept {
+  const TSSymbol symbol = ts_node_symbol(node);
+  return symbol < flags.size() ? flags[symbol] : 0;
+}
+
+ByteRange range_of(TSNode node) noexcept { return ByteRange{ts_node_start_byte(node), ts_node_end_byte(node)}; }
+
+// The first named child, found with a cursor so that a container with a long run of anonymous
+// children in front costs no more than walking them once.
+std::optional<TSNode> first_named_child(TSNode node) {
+  Cursor cursor(node);
+  if (!ts_tree_cursor_goto_first_child(cursor.get())) return std::nullopt;
+  do {
+    TSNode child = ts_tree_cursor_current_node(cursor.get());
+    if (ts_node_is_named(child)) return child;
+  } while (ts_tree_cursor_goto_next_sibling(cursor.get()));
+  return std::nullopt;
+}
+
+// A module or block whose first named child is an expression statement made of a string.
+std::optional<ByteRange> docstring_of(const KindFlags& flags, TSNode container) {
+  std::optional<TSNode> statement = first_named_child(container);
+  if (!statement || !(flags_of(flags, *statement) & expression_statement_kind)) return std::nullopt;
+  std::optional<TSNode> literal = first_named_child(*statement);
+  if (!literal || !(flags_of(flags, *literal) & docstring_literal)) return std::nullopt;
+  return range_of(*statement);
+}
+
+Declaration declaration_of(TSNode node, bool body_kind_node, TSFieldId body_field) {
+  Declaration declaration;
+  const std::uint64_t end = ts_node_end_byte(node);
+  declaration.body_start = end;
+  declaration.body_end = end;
+  if (body_kind_node && body_field != 0) {
+    TSNode body = ts_node_child_by_field_id(node, body_field);
+    if (!ts_node_is_null(body)) {
+      declaration.has_body = true;
+      declaration.body_start = ts_node_start_byte(body);
+      declaration.body_end = ts_node_end_byte(body);
+    }
+  }
+  return declaration;
+}
+
+// Pre-order, document order, every node (named or anonymous) once; the cursor keeps the path
+// to the root itself, so depth costs heap, not call stack. Stops as soon as visit returns false
+// and says whether the walk ran to the end.
+template <class Visit>
+bool walk_pre_order(TSNode root, Visit&& visit) {
+  Cursor cursor(root);
+  TSTreeCursor* c = cursor.get();
+  for (;;) {
+    if (!visit(ts_tree_cursor_current_node(c))) return false;
+    if (ts_tree_cursor_goto_first_child(c)) continue;
+    while (!ts_tree_cursor_goto_next_sibling(c)) {
+      if (!ts_tree_cursor_goto_parent(c)) return true;
+    }
+  }
+}
+
+bool holds_statement(const KindFlags& flags, TSNode block) {
+  Cursor cursor(block);
+  if (!ts_tree_cursor_goto_first_child(cursor.get())) return false;
+  do {
+    TSNode child = ts_tree_cursor_current_node(cursor.get());
+    if (ts_node_is_named(child) && !(flags_of(flags, child) & comment_kind)) return true;
+  } while (ts_tree_cursor_goto_next_sibling(cursor.get()));
+  return false;
+}
+
+// Fills the sequences; false when the tree holds a block the language does not allow to be empty.
+bool collect(const LanguageSpec& spec, TSNode root, Analysis& analysis) {
+  const KindFlags flags = classify_symbols(spec);
+  const TSFieldId body_field = ts_language_field_id_for_name(
+      spec.grammar, spec.body_field.data(), static_cast<std::uint32_t>(spec.body_field.size()));
+
+  return walk_pre_order(root, [&](TSNode node) {
+    const std::uint16_t f = flags_of(flags, node);
+    if (f == 0) return true;
+    if ((f & statement_block) && !holds_statement(flags, node)) return false;
+    if (f & comment_kind) analysis.comments.push_back(range_of(node));
+    if (f & string_kind) analysis.strings.push_back(range_of(node));
+    if (f & error_handler_kind) analysis.error_handlers.push_back(range_of(node));
+    if (f & docstring_container) {
+      if (std::optional<ByteRange> docstring = docstring_of(flags, node)) analysis.docstrings.push_back(*docstring);
+    }
+    if (f & declaration_kind) analysis.declarations.push_back(declaration_of(node, (f & body_kind) != 0, body_field));
+    return true;
+  });
+}
+
+bool free_of_empty_blocks(const LanguageSpec& spec, TSNode root) {
+  if (statement_block_kind(spec.language).empty()) return true;
+  const KindFlags flags = classify_symbols(spec);
+  return walk_pre_order(root, [&](TSNode node) {
+    return !(flags_of(flags, node) & statement_block) || holds_statement(flags, node);
+  });
+}
+
+LanguageSpec spec_row(Language language) {
+  LanguageSpec spec;
+  spec.grammar = grammar_for(language);
+  spec.language = language;
+  spec.body_field = "body";
+  switch (language) {
+    case Language::python:
+      spec.comment_kinds = {"comment"};
+      spec.error_handler_kinds = {"try_statement", "raise_statement", "except_clause", "finally_clause"};
+      spec.declaration_kinds = {"function_definition", "class_definition"};
+      spec.body_kinds = {"function_definition"};
+      spec.has_docstrings = true;
+      break;
+    case Language::rust:
+      spec.comment_kinds = {"line_comment", "block_comment"};
+      spec.error_handler_kinds = {"try_expression"};
+      spec.declaration_kinds = {"function_item", "struct_item", "enum_item",  "trait_item",  "type_item",
+                                "const_item",    "static_item", "mod_item",   "union_item",  "macro_definition"};
+      spec.body_kinds = {"function_item"};
+      break;
+    case Language::javascript:
+      spec.comment_kinds = {"comment"};
+      spec.error_handler_kinds = {"try_statement", "throw_statement"};
+      spec.declaration_kinds = {"function_declaration", "generator_function_declaration", "class_declaration",
+                                "method_definition"};
+      spec.body_kinds = {"function_declaration", "generator_function_declaration", "method_definition"};
+      break;
+    case Language::typescript:
+      spec.comment_kinds = {"comment"};
+      spec.error_handler_kinds = {"try_statement", "throw_statement"};
+      spec.declaration_kinds = {"function_declaration",  "method_definition",      "class_declaration",
+                                "abstract_class_declaration", "interface_declaration", "type_alias_declaration",
+                                "enum_declaration"};
+      spec.body_kinds = {"function_declaration", "method_definition"};
+      break;
+    case Language::tsx:
+      spec.comment_kinds = {"comment"};
+      spec.error_handler_kinds = {"try_statement", "throw_statement"};
+      spec.declaration_kinds = {"function_declaration",  "method_definition",      "class_declaration",
+                                "interface_declaration", "type_alias_declaration", "enum_declaration"};
+      spec.body_kinds = {"function_declaration", "method_definition"};
+      break;
+    case Language::go:
+      spec.comment_kinds = {"comment"};
+      spec.declaration_kinds = {"function_declaration", "method_declaration", "type_declaration",
+                                "const_declaration", "var_declaration"};
+      spec.body_kinds = {"function_declaration", "method_declaration"};
+      break;
+    default:
+      break;
+  }
+  return spec;
+}
+
+}  // namespace
+
+Analyzer::Analyzer(LanguageSpec spec) : spec_(std::move(spec)) {}
+
+Analysis Analyzer::analyze(std::string_view text) const {
+  Analysis analysis;
+  analysis.language = spec_.language;
+  TreePtr tree = parse_clean(spec_.grammar, text);
+  if (!tree) return analysis;
+  if (!collect(spec_, ts_tree_root_node(tree.get()), analysis)) {
+    Analysis failed;
+    failed.language = spec_.language;
+    return failed;
+  }
+  analysis.parse_ok = true;
+  return analysis;
+}
+
+bool Analyzer::parses_cleanly(std::string_view text) const {
+  TreePtr tree = parse_clean(spec_.grammar, text);
+  return tree && free_of_empty_blocks(spec_, ts_tree_root_node(tree.get()));
+}
+
+AnalyzerRegistry AnalyzerRegistry::built_in() {
+  std::vector<Analyzer> analyzers;
+  analyzers.reserve(6);
+  for (Language language : {Language::python, Language::rust, Language::javascript, Language::typescript,
+                            Language::tsx, Language::go}) {
+    analyzers.emplace_back(spec_row(language));
+  }
+  return AnalyzerRegistry(std::move(analyzers));
+}
+
+const Analyzer* AnalyzerRegistry::find(Language language) const noexcept {
+  for (const Analyzer& analyzer : analyzers_) {
+    if (analyzer.language() == language) return &analyzer;
+  }
+  return nullptr;
+}
+
+}  // namespace tersewright::analyzer

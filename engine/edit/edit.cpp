@@ -1,0 +1,130 @@
+#include "edit/edit.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "edit/line_index.hpp"
+#include "edit/text.hpp"
+#include "result.hpp"
+
+namespace tersewright::edit {
+
+namespace {
+
+struct RuleInfo {
+  std::string_view name;
+  std::string_view description;
+  bool lossy;
+};
+
+constexpr std::array<RuleInfo, rule_count> rule_table{{
+    {"strip_comments", "Removed comment nodes.", false},
+    {"strip_docstrings", "Removed Python docstrings.", true},
+    {"collapse_blank_lines", "Collapsed runs of blank lines.", false},
+    {"trim_trailing_whitespace", "Trimmed trailing whitespace on trivia lines.", false},
+    {"interface_only", "Replaced declaration bodies with placeholders (lossy).", true},
+    {"collapse_log_repeats", "Collapsed consecutive duplicate log events (lossy).", true},
+    {"markdown_dedupe", "Removed adjacent duplicate prose lines (lossy).", true},
+}};
+
+const RuleInfo& info(Rule rule) noexcept { return rule_table[static_cast<std::size_t>(rule)]; }
+
+}  // namespace
+
+std::string_view rule_name(Rule rule) noexcept { return info(rule).name; }
+std::string_view rule_description(Rule rule) noexcept { return info(rule).description; }
+bool rule_is_lossy(Rule rule) noexcept { return info(rule).lossy; }
+
+RangeSet build_protected_ranges(std::string_view text, const std::vector<ByteRange>& explicit_ranges,
+                                const std::vector<std::string>& markers) {
+  std::vector<ByteRange> ranges = explicit_ranges;
+  bool any_marker = std::any_of(markers.begin(), markers.end(), [](const std::string& m) { return !m.empty(); });
+  if (any_marker) {
+    LineIndex lines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      std::string_view content = lines.content(i);
+      for (const std::string& marker : markers) {
+        if (marker.empty()) continue;
+        if (content.find(marker) != std::string_view::npos) {
+          ranges.push_back(ByteRange{lines[i].start, lines[i].end});
+          break;
+        }
+      }
+    }
+  }
+  return normalize_ranges(std::move(ranges));
+}
+
+EditOutcome apply_edits(std::string_view text, const EditList& edits) {
+  std::vector<const Edit*> order;
+  order.reserve(edits.size());
+  for (const Edit& e : edits)
+    if (e.start < e.end) order.push_back(&e);
+  std::stable_sort(order.begin(), order.end(), [](const Edit* a, const Edit* b) {
+    return a->start != b->start ? a->start < b->start : a->end < b->end;
+  });
+
+  EditOutcome outcome;
+  outcome.text.reserve(text.size());
+  std::uint64_t last_end = 0;
+  std::uint64_t cursor = 0;
+  bool accepted_any = false;
+  for (const Edit* e : order) {
+    if (e->start < last_end || e->end > text.size() || !is_char_boundary(text, e->start) ||
+        !is_char_boundary(text, e->end))
+      continue;
+    accepted_any = true;
+    last_end = e->end;
+    if (e->start > cursor) {
+      outcome.kept.push_back(KeptSegment{cursor, e->start, outcome.text.size()});
+      outcome.text.append(text.substr(cursor, e->start - cursor));
+    }
+    outcome.text.append(e->replacement);
+    cursor = e->end;
+  }
+  if (!accepted_any) {
+    outcome.text.assign(text);
+    outcome.kept.assign(1, KeptSegment{0, text.size(), 0});
+    return outcome;
+  }
+  if (cursor < text.size()) {
+    outcome.kept.push_back(KeptSegment{cursor, text.size(), outcome.text.size()});
+    outcome.text.append(text.substr(cursor));
+  }
+  return outcome;
+}
+
+std::uint64_t map_offset(const std::vector<KeptSegment>& kept, std::uint64_t offset) noexcept {
+  auto it = std::partition_point(kept.begin(), kept.end(),
+                                 [&](const KeptSegment& s) { return s.old_start <= offset; });
+  if (it == kept.begin()) return 0;
+  const KeptSegment& s = *std::prev(it);
+  return s.new_start + (std::min(offset, s.old_end) - s.old_start);
+}
+
+ByteRange map_range(const std::vector<KeptSegment>& kept, ByteRange range) noexcept {
+  return ByteRange{map_offset(kept, range.start), map_offset(kept, range.end)};
+}
+
+std::vector<RuleReport> tally_rules(const EditList& first, const EditList& second) {
+  std::vector<RuleReport> reports;
+  std::array<int, rule_count> slot;
+  slot.fill(-1);
+  for (const EditList* list : {&first, &second}) {
+    for (const Edit& e : *list) {
+      std::size_t tag = static_cast<std::size_t>(e.rule);
+      if (slot[tag] < 0) {
+        slot[tag] = static_cast<int>(reports.size());
+        const RuleInfo& ri = info(e.rule);
+        reports.push_back(RuleReport{e.rule, std::string(ri.name), 0, 0, ri.lossy, std::string(ri.description)});
+      }
+      RuleReport& r = reports[static_cast<std::size_t>(slot[tag])];
+      r.changes += 1;
+      std::int64_t span = e.end > e.start ? static_cast<std::int64_t>(e.end - e.start) : 0;
+      r.bytes_removed += span - static_cast<std::int64_t>(e.replacement.size());
+    }
+  }
+  return reports;
+}
+
+}  // namespace tersewright::edit

@@ -1,0 +1,28 @@
+// The budget step that ends every fold: measure, compare, report.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "result.hpp"
+#include "transform/report.hpp"
+#include "transform/request.hpp"
+
+namespace tersewright::transform {
+
+struct BudgetOutcome {
+  BudgetReport report;
+  std::optional<FoldWarning> warning;  // budget_not_met
+};
+
+struct BudgetError {
+  std::string message;
+};
+
+// Nothing when the request has no budget. The tokenizer, when present, is asked for its name once
+// and, for a token budget, counts the input before the output.
+Result<std::optional<BudgetOutcome>, BudgetError> check_budget(const std::optional<Budget>& budget,
+                                                               Tokenizer* tokenizer, std::string_view input,
+                                                               std::string_view output);
+
+}  // namespace tersewright::transform

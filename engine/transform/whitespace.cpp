@@ -1,0 +1,113 @@
+#include "transform/whitespace.hpp"
+
+#include "edit/line_index.hpp"
+#include "edit/text.hpp"
+
+namespace tersewright::transform {
+
+using edit::ByteRange;
+using edit::Edit;
+using edit::EditList;
+using edit::LineIndex;
+using edit::RangeSet;
+using edit::Rule;
+
+edit::RangeSet multiline_literal_ranges(const std::vector<ByteRange>& ranges, std::string_view text) {
+  std::vector<ByteRange> kept;
+  for (const ByteRange& r : ranges) {
+    if (r.start >= r.end || r.end > text.size()) continue;
+    if (text.substr(r.start, r.end - r.start).find('\n') != std::string_view::npos) kept.push_back(r);
+  }
+  return edit::normalize_ranges(std::move(kept));
+}
+
+namespace {
+
+// Shared state of one whitespace pass: the lines and both normalized sets.
+struct LineRules {
+  LineIndex lines;
+  RangeSet protected_set;
+  RangeSet literals;
+
+  LineRules(std::string_view text, const std::vector<ByteRange>& protected_ranges,
+            const std::vector<ByteRange>& literal_ranges)
+      : lines(text),
+        protected_set(edit::normalize_ranges(protected_ranges)),
+        literals(multiline_literal_ranges(literal_ranges, text)) {}
+
+  // A line that touches protected text, or lies wholly inside one multi-line literal, is left alone.
+  bool eligible(std::size_t i) const noexcept {
+    ByteRange content{lines[i].content_start, lines[i].content_end};
+    return !edit::overlaps_any(content, protected_set) && !edit::contained_in_any(content, literals);
+  }
+
+  // Blank-line handling also keeps an empty line that sits inside a protected range: its content is
+  // empty and so never overlaps, but the caller asked for that stretch to survive.
+  bool collapsible(std::size_t i) const noexcept {
+    if (!lines.is_blank(i) || !eligible(i)) return false;
+    const auto& line = lines[i];
+    if (line.content_start == line.content_end)
+      return !edit::overlaps_any(ByteRange{line.start, line.end}, protected_set);
+    return true;
+  }
+};
+
+std::uint64_t trailing_blank_run(std::string_view content) noexcept {
+  std::uint64_t k = 0;
+  while (k < content.size() && edit::is_space_or_tab(content[content.size() - 1 - k])) ++k;
+  return k;
+}
+
+}  // namespace
+
+EditList trim_trailing_whitespace(std::string_view text, const std::vector<ByteRange>& protected_ranges,
+                                  const std::vector<ByteRange>& literal_ranges, bool hard_breaks,
+                                  bool skip_whitespace_only_lines) {
+  LineRules rules(text, protected_ranges, literal_ranges);
+  EditList edits;
+  for (std::size_t i = 0; i < rules.lines.size(); ++i) {
+    if (!rules.eligible(i)) continue;
+    std::string_view content = rules.lines.content(i);
+    if (content.empty()) continue;
+    std::uint64_t k = trailing_blank_run(content);
+    if (k == 0) continue;
+    if (skip_whitespace_only_lines && k == content.size()) continue;
+    if (hard_breaks && k >= 2) continue;
+    std::uint64_t end = rules.lines[i].content_end;
+    // Spaces at the end of a literal's opening line belong to the literal's value.
+    if (edit::overlaps_any(ByteRange{end - k, end}, rules.literals)) continue;
+    edits.push_back(Edit{std::string(), end - k, end, Rule::trim_trailing_whitespace});
+  }
+  return edits;
+}
+
+EditList collapse_blank_lines(std::string_view text, BlankLineMode mode,
+                              const std::vector<ByteRange>& protected_ranges,
+                              const std::vector<ByteRange>& literal_ranges) {
+  EditList edits;
+  if (mode == BlankLineMode::keep) return edits;
+  LineRules rules(text, protected_ranges, literal_ranges);
+  const LineIndex& lines = rules.lines;
+  std::size_t i = 0;
+  while (i < lines.size()) {
+    if (!rules.collapsible(i)) {
+      ++i;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < lines.size() && rules.collapsible(j)) ++j;
+    if (mode == BlankLineMode::remove_all) {
+      edits.push_back(Edit{std::string(), lines[i].start, lines[j - 1].end, Rule::collapse_blank_lines});
+    } else {
+      if (j - i >= 2)
+        edits.push_back(Edit{std::string(), lines[i + 1].start, lines[j - 1].end, Rule::collapse_blank_lines});
+      if (lines[i].content_end > lines[i].content_start)
+        edits.push_back(
+            Edit{std::string(), lines[i].content_start, lines[i].content_end, Rule::trim_trailing_whitespace});
+    }
+    i = j;
+  }
+  return edits;
+}
+
+}  // namespace tersewright::transform
