@@ -152,18 +152,12 @@ def test_report_properties_of_a_plain_text_fold():
     }
 
 
-@pytest.mark.parametrize("name", REPORT_PROPERTIES)
-def test_report_properties_are_read_only(name):
-    report = plain("x").report
-    with pytest.raises(AttributeError):
-        setattr(report, name, None)
-
-
-@pytest.mark.parametrize("name", ["output", "report", "lossy"])
-def test_result_properties_are_read_only(name):
+@pytest.mark.parametrize("owner, name", [("report", name) for name in REPORT_PROPERTIES] + [
+    ("result", "output"), ("result", "report"), ("result", "lossy")])  # fmt: skip
+def test_result_and_report_properties_are_read_only(owner, name):
     result = plain("x")
-    with pytest.raises(AttributeError):
-        setattr(result, name, None)
+    with pytest.raises(AttributeError, match="not writable"):
+        setattr(result if owner == "result" else result.report, name, None)
 
 
 def test_result_properties():

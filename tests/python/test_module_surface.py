@@ -148,24 +148,10 @@ def test_profiles_are_listed_fresh_each_call(core):
     assert core.profiles() == ["safe", "code-review", "interface-only", "documentation", "logs", "budgeted"]
 
 
-RULES = {
-    "safe": ("remove", False, "collapse_to_one", False, None, False, False),
-    "code-review": ("keep", False, "collapse_to_one", False, None, False, False),
-    "interface-only": ("keep", False, "collapse_to_one", True, None, False, True),
-    "documentation": ("keep", False, "collapse_to_one", False, None, True, True),
-    "logs": ("keep", False, "collapse_to_one", False, 1, False, True),
-    "budgeted": ("remove", True, "remove_all", False, 1, True, True),
-}
-
-
-@pytest.mark.parametrize("name", list(RULES))
-def test_profile_info_dictionary(core, name):
-    info = core.profile_info(name)
-    comments, docstrings, blank_lines, interface_only, repeats, dedupe, lossy = RULES[name]
+def test_profile_info_dictionary(core):
+    info = core.profile_info("logs")
     assert list(info) == ["description", "loss", "name", "preservation", "rules", "version"]
-    assert info["loss"] == {"allow_lossy": lossy}
-    assert (info["name"], info["version"]) == (name, 1)
-    assert isinstance(info["description"], str) and info["description"]
+    assert (info["name"], info["version"], info["loss"]) == ("logs", 1, {"allow_lossy": True})
     assert list(info["preservation"].items()) == [
         ("protect_error_handling", True),
         ("protect_imports", True),
@@ -173,14 +159,18 @@ def test_profile_info_dictionary(core, name):
         ("protected_ranges", []),
     ]
     assert list(info["rules"].items()) == [
-        ("blank_lines", blank_lines),
-        ("collapse_log_repeats", repeats),
-        ("comments", comments),
-        ("docstrings", docstrings),
-        ("interface_only", interface_only),
-        ("markdown_dedupe", dedupe),
+        ("blank_lines", "collapse_to_one"),
+        ("collapse_log_repeats", 1),
+        ("comments", "keep"),
+        ("docstrings", False),
+        ("interface_only", False),
+        ("markdown_dedupe", False),
         ("trim_trailing_whitespace", True),
     ]
+    safe, budgeted = core.profile_info("safe"), core.profile_info("budgeted")
+    assert (safe["rules"]["collapse_log_repeats"], safe["rules"]["comments"], safe["loss"]) == (
+        None, "remove", {"allow_lossy": False})  # fmt: skip
+    assert budgeted["rules"]["blank_lines"] == "remove_all"
 
 
 def test_profile_info_is_a_new_dict_each_call(core):
@@ -201,24 +191,10 @@ def test_supported_languages(core):
     assert len(core.supported_languages()) == 10
 
 
-@pytest.mark.parametrize(
-    "content, path, expected",
-    [
-        ("", None, None),
-        ("x = 1\n", "a.py", "python"),
-        ("fn main() {}\n", "src/main.rs", "rust"),
-        ("# Title\n", "README.md", "markdown"),
-        ('{"a": 1}', "data.json", "json"),
-    ],
-)
-def test_detect_language(core, content, path, expected):
-    detected = core.detect_language(content, path)
-    assert detected == core.detect_language(content, path=path)
-    if path is None:
-        assert detected == core.detect_language(content)
-        assert detected in core.supported_languages() + ["unknown"]
-    else:
-        assert detected == expected
+def test_detect_language(core):
+    assert core.detect_language("x = 1\n", "a.py") == "python"
+    assert core.detect_language("", None) == core.detect_language("") == core.detect_language("", path=None)
+    assert core.detect_language("", None) in core.supported_languages() + ["unknown"]
 
 
 def test_an_unmet_budget_is_reported_not_raised(core):
