@@ -51,6 +51,13 @@ struct ReportObject {
   transform::Report report;
 };
 
+// Like the built-in types, the classes refuse new or replaced class attributes.
+#ifdef Py_TPFLAGS_IMMUTABLETYPE
+inline constexpr unsigned long immutable_type_flag = Py_TPFLAGS_IMMUTABLETYPE;
+#else
+inline constexpr unsigned long immutable_type_flag = 0;
+#endif
+
 // Each returns a new reference to a new heap type, or null with an exception set.
 PyTypeObject* create_engine_type();
 PyTypeObject* create_request_type();

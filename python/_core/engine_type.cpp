@@ -101,7 +101,7 @@ PyType_Spec engine_spec = {
     "builtins.Engine",
     static_cast<int>(sizeof(EngineObject)),
     0,
-    Py_TPFLAGS_DEFAULT,
+    Py_TPFLAGS_DEFAULT | immutable_type_flag,
     engine_slots,
 };
 

@@ -72,8 +72,8 @@ PyObject* module_profile_info(PyObject*, PyObject* const* args, Py_ssize_t nargs
     if (!convert_text(slots[0], "name", name)) return nullptr;
     auto profile = transform::lookup_profile(name);
     if (!profile) {
-      // The caller's own str object: the message is the name exactly as given.
-      PyErr_SetObject(module_state().unknown_profile_error, slots[0]);
+      Owned message(new_str(profile.error().name));  // the name exactly as given
+      if (message) PyErr_SetObject(module_state().unknown_profile_error, message.get());
       return nullptr;
     }
     return to_python(profile_tree(profile.value()));

@@ -240,7 +240,7 @@ PyType_Spec request_spec = {
     "builtins.FoldRequest",
     static_cast<int>(sizeof(RequestObject)),
     0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC,
+    Py_TPFLAGS_DEFAULT | immutable_type_flag | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC,
     request_slots,
 };
 

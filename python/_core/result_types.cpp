@@ -79,7 +79,7 @@ PyType_Spec result_spec = {
     "builtins.FoldResult",
     static_cast<int>(sizeof(ResultObject)),
     0,
-    Py_TPFLAGS_DEFAULT,
+    Py_TPFLAGS_DEFAULT | immutable_type_flag,
     result_slots,
 };
 
@@ -208,7 +208,7 @@ PyType_Spec report_spec = {
     "builtins.Report",
     static_cast<int>(sizeof(ReportObject)),
     0,
-    Py_TPFLAGS_DEFAULT,
+    Py_TPFLAGS_DEFAULT | immutable_type_flag,
     report_slots,
 };
 

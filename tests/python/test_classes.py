@@ -121,6 +121,12 @@ def test_other_classes_cannot_be_subclassed(cls):
         type("Sub", (cls,), {})
 
 
+@pytest.mark.parametrize("cls", [tw.Engine, tw.FoldRequest, tw.FoldResult, tw.Report])
+def test_classes_cannot_be_patched(cls):
+    with pytest.raises(TypeError, match="immutable type"):
+        cls.__repr__ = lambda self: "patched"
+
+
 REPORT_PROPERTIES = [
     "engine_version", "profile", "profile_version", "detected_language", "parse_status", "behavior_preserving",
     "semantic_equivalence", "syntax_valid", "reduction_ratio", "input_bytes", "output_bytes", "input_chars",
