@@ -249,3 +249,15 @@ def test_fold_request_wants_a_fold_request():
         pass
 
     assert ENGINE.fold_request(Mine("a  ", language="text")).output == "a"
+
+
+@pytest.mark.parametrize(
+    "name, language",
+    [("Python", "python"), ("PY", "python"), ("text", "text"), ("", None), ("Cobol", None), ("python ", None)],
+)
+def test_language_names(name, language):
+    if language is None:
+        with raises_exactly(ValueError, "unknown language: " + name.lower()):
+            tw.fold("x", language=name)
+    else:
+        assert tw.fold("x", language=name).report.detected_language == language
