@@ -1,3 +1,6 @@
+import re
+import unicodedata
+
 import pytest
 
 import tersewright as tw
@@ -98,6 +101,27 @@ def test_tokenizer_is_held_but_not_exposed():
 def test_fold_request_repr(kwargs, expected):
     request = tw.FoldRequest("content does not show", budget_bytes=3, **kwargs)
     assert repr(request) == expected
+
+
+LETTER_ESCAPES = {"\\": "\\\\", '"': '\\"', "\t": "\\t", "\r": "\\r", "\n": "\\n", "\0": "\\0"}
+TOKEN = re.compile(r"\\u\{[0-9a-f]+\}|\\.|.", re.S)
+
+
+def test_repr_escapes_every_code_point():
+    marks_known = unicodedata.unidata_version.startswith("14.")  # the version the module's table follows
+    for start in range(0, 0x110000, 0x2000):
+        chars = [chr(c) for c in range(start, min(start + 0x2000, 0x110000)) if not 0xD800 <= c <= 0xDFFF]
+        shown = repr(tw.FoldRequest("x", profile="".join(chars)))
+        tokens = TOKEN.findall(shown[len('FoldRequest(profile="') : -len('", language=None, path=None)')])
+        assert len(tokens) == len(chars)
+        for char, token in zip(chars, tokens):
+            category = unicodedata.category(char)
+            if char in LETTER_ESCAPES:
+                assert token == LETTER_ESCAPES[char]
+            elif not char.isprintable() or (marks_known and category in ("Mn", "Me")):
+                assert token == "\\u{%x}" % ord(char)
+            else:  # a few spacing marks and modifier letters also extend graphemes
+                assert token == char or (category in ("Mc", "Lm") and token == "\\u{%x}" % ord(char))
 
 
 def test_repr_follows_assignment():

@@ -2,6 +2,8 @@ import decimal
 import json
 
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import tersewright as tw
 from conftest import plain
@@ -163,3 +165,32 @@ def test_notation_oracle():
     examples = {0.0: "0.0", 1.0: "1.0", 0.25: "0.25", 1 / 3: "0.3333333333333333", 4e-6: "4e-6", 2.5e-6: "2.5e-6",
                 0.0001: "0.0001", 12.5: "12.5", 100.0: "100.0", 1e16: "1e16", 1e15: "1000000000000000.0"}  # fmt: skip
     assert {value: expected_ratio_text(value) for value in examples} == examples
+
+
+JSON_ORDER = [
+    "engine_version", "profile", "profile_version", "profile_schema_version", "detected_language", "parse_status",
+    "behavior_preserving", "semantic_equivalence", "syntax_valid", "input", "output", "reduction_ratio", "rules",
+    "warnings", "budget", "protected_bytes",
+]  # fmt: skip
+
+
+@settings(max_examples=300, deadline=None, database=None)
+@given(
+    content=st.text(st.characters(blacklist_categories=("Cs",)), max_size=300),
+    language=st.sampled_from([None, "text", "python", "go", "markdown", "log", "json"]),
+    profile=st.sampled_from(tw.profiles()),
+    budget=st.none() | st.integers(0, 2**63 - 1),
+)
+def test_json_and_dict_agree(content, language, profile, budget):
+    result = tw.fold(content, profile=profile, language=language, budget_chars=budget)
+    report = result.report
+    text = report.to_json()
+    data = json.loads(text)
+    assert data == report.to_dict()
+    assert list(data) == [key for key in JSON_ORDER if key in data]
+    assert report.output_bytes == len(result.output.encode())
+    ratio = text.split('"reduction_ratio":')[1].split(",")[0]
+    assert ratio == expected_ratio_text(report.reduction_ratio)
+    # Compact, in order, escaped as the standard library escapes: only the ratio's notation differs.
+    rebuilt = json.dumps(data, separators=(",", ":"), ensure_ascii=False)
+    assert rebuilt.replace(f'"reduction_ratio":{data["reduction_ratio"]!r}', f'"reduction_ratio":{ratio}') == text
