@@ -1,5 +1,6 @@
 #include "transform/comments.hpp"
 
+#include <optional>
 #include <string>
 
 #include "edit/text.hpp"
@@ -64,19 +65,25 @@ std::string stand_in(const LineIndex& lines, std::string_view text, std::uint64_
   return " ";
 }
 
-}  // namespace
-
-ByteRange widen_to_whole_lines(const LineIndex& lines, std::string_view text, ByteRange range) {
+// The whole lines a range stands alone on, or nothing when code shares its first or last line or
+// the range cannot be reasoned about.
+std::optional<ByteRange> whole_lines_of(const LineIndex& lines, std::string_view text, ByteRange range) {
   const std::uint64_t s = range.start;
   const std::uint64_t e = range.end;
   if (s >= e || e > text.size() || !edit::is_char_boundary(text, s) || !edit::is_char_boundary(text, e) ||
       lines.size() == 0)
-    return range;
+    return std::nullopt;
   const LineSpan& first = lines[lines.line_at(s)];
   const LineSpan& last = lines[lines.line_at(e - 1)];
-  if (!only_blanks(text, first.start, s)) return range;
+  if (!only_blanks(text, first.start, s)) return std::nullopt;
   if (e >= last.content_end || only_blanks(text, e, last.content_end)) return ByteRange{first.start, last.end};
-  return range;
+  return std::nullopt;
+}
+
+}  // namespace
+
+ByteRange widen_to_whole_lines(const LineIndex& lines, std::string_view text, ByteRange range) {
+  return whole_lines_of(lines, text, range).value_or(range);
 }
 
 EditList strip_comments(std::string_view text, const LineIndex& lines, const edit::RangeSet& protected_set,
@@ -85,9 +92,13 @@ EditList strip_comments(std::string_view text, const LineIndex& lines, const edi
   edits.reserve(comments.size());
   for (const ByteRange& comment : comments) {
     if (edit::overlaps_any(comment, protected_set)) continue;
-    const ByteRange widened = widen_to_whole_lines(lines, text, comment);
-    if (widened != comment || comment.empty() || comment.end > text.size()) {
-      edits.push_back(Edit{std::string(), widened.start, widened.end, Rule::strip_comments});
+    if (const std::optional<ByteRange> widened = whole_lines_of(lines, text, comment)) {
+      edits.push_back(Edit{std::string(), widened->start, widened->end, Rule::strip_comments});
+      continue;
+    }
+    if (comment.empty() || comment.end > text.size() || !edit::is_char_boundary(text, comment.start) ||
+        !edit::is_char_boundary(text, comment.end)) {
+      edits.push_back(Edit{std::string(), comment.start, comment.end, Rule::strip_comments});  // dropped when applied
       continue;
     }
     const std::uint64_t end = end_before_terminator(text, comment.start, comment.end);

@@ -126,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"/* a\r\n b */"}, {"\r\n"}, "return \r\n x;\r\n"},
         StripCase{"spanning_lines_code_before_only", "x; /* a\n b */\ny;\n", {"/* a\n b */"}, {}, {"/* a\n b */"},
                   {""}, "x; \ny;\n"},
+        StripCase{"node_holding_feed_alone", "/// d\nfn f() {}\n", {"/// d\n"}, {}, {"/// d\n"}, {""}, "fn f() {}\n"},
         StripCase{"node_holding_feed_after_code", "x; /// d\ny\n", {"/// d\n"}, {}, {"/// d"}, {""}, "x; \ny\n"},
         StripCase{"node_holding_cr_after_code", "x = 1 # c\r\ny\r\n", {"# c\r"}, {}, {"# c"}, {""}, "x = 1 \r\ny\r\n"},
         StripCase{"marker_line_protected", "a  # keep tersewright:keep\n# gone\n", {"# keep", "# gone"}, {{0, 27}},
