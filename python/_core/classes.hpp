@@ -16,7 +16,7 @@
 namespace tersewright::python {
 
 struct EngineObject {
-  PyObject_HEAD
+  PyObject ob_base;
   analyzer::AnalyzerRegistry registry;
 };
 
@@ -35,19 +35,19 @@ struct RequestFields {
 };
 
 struct RequestObject {
-  PyObject_HEAD
+  PyObject ob_base;
   RequestFields fields;
   // Folds in progress over this request; its properties cannot be assigned meanwhile.
   Py_ssize_t borrows;
 };
 
 struct ResultObject {
-  PyObject_HEAD
+  PyObject ob_base;
   transform::FoldResult result;
 };
 
 struct ReportObject {
-  PyObject_HEAD
+  PyObject ob_base;
   transform::Report report;
 };
 

@@ -200,9 +200,9 @@ PyObject* initialise() {
   if (!engine || !request || !result || !report) return nullptr;
 
   PyObject* m = module.get();
-  if (!add(m, "Engine", engine.get()) || !add(m, "FoldRequest", request.get()) ||
-      !add(m, "FoldResult", result.get()) || !add(m, "Report", report.get()) ||
-      !add(m, "TerseWrightError", state.base_error) || !add(m, "UnknownProfileError", state.unknown_profile_error) ||
+  if (!add(m, "Engine", engine.get()) || !add(m, "FoldRequest", request.get()) || !add(m, "FoldResult", result.get()) ||
+      !add(m, "Report", report.get()) || !add(m, "TerseWrightError", state.base_error) ||
+      !add(m, "UnknownProfileError", state.unknown_profile_error) ||
       !add(m, "InvalidConfigError", state.invalid_config_error) ||
       !add(m, "BudgetNotMetError", state.budget_not_met_error)) {
     return nullptr;
