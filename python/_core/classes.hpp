@@ -68,7 +68,7 @@ PyTypeObject* create_report_type();
 PyObject* new_result_object(transform::FoldResult&& result);
 PyObject* new_report_object(const transform::Report& report);
 
-// Creates a heap type from the spec whose tp_doc keeps its "Name(signature)\n--\n\n" header, so
+// Creates a heap type from a PyType_Spec whose tp_doc keeps its "Name(signature)\n--\n\n" header, so
 // that the class reports the constructor's __text_signature__ (type creation strips it).
 PyTypeObject* create_type(PyType_Spec& spec, const char* full_doc);
 
