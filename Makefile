@@ -5,7 +5,7 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all configure build test demo deps clean
+.PHONY: all configure build test demo deps clean fuzz fuzz-build
 
 all: build
 
@@ -28,3 +28,21 @@ demo: deps build
 
 clean:
 	rm -rf $(BUILD)
+
+# libFuzzer harnesses (fuzz/), built with clang 14 under ASan and UBSan in their own build
+# directory, each run for FUZZ_SECONDS. The growing corpus stays in the build directory; the seeds
+# under fuzz/corpus/ are only read. A finding is written to $(FUZZ_BUILD)/<harness>-crash-*.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_HARNESSES := fold json detect
+
+fuzz-build:
+	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: $(addprefix fuzz-,$(FUZZ_HARNESSES))
+
+$(addprefix fuzz-,$(FUZZ_HARNESSES)): fuzz-%: fuzz-build
+	mkdir -p $(FUZZ_BUILD)/corpus/$*
+	$(FUZZ_BUILD)/$*_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  -artifact_prefix=$(FUZZ_BUILD)/$*- $(FUZZ_BUILD)/corpus/$* fuzz/corpus/$*

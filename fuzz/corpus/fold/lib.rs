@@ -1,0 +1,6 @@
+/// doc
+fn main() -> Result<(), E> {
+    let x = f()?; // why
+    Ok(())
+}
+struct S { a: u8 }

@@ -1,0 +1,9 @@
+package main
+
+// C is
+func (s S) M() int {
+	return 1 
+}
+var r = `raw  
+
+`
