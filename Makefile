@@ -5,7 +5,7 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all configure build test demo deps clean fuzz fuzz-build
+.PHONY: all configure build test demo deps clean fuzz fuzz-build sanitize leakcheck hostile
 
 all: build
 
@@ -46,3 +46,28 @@ $(addprefix fuzz-,$(FUZZ_HARNESSES)): fuzz-%: fuzz-build
 	mkdir -p $(FUZZ_BUILD)/corpus/$*
 	$(FUZZ_BUILD)/$*_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  -artifact_prefix=$(FUZZ_BUILD)/$*- $(FUZZ_BUILD)/corpus/$* fuzz/corpus/$*
+
+# The GoogleTest and pytest suites with our own code under AddressSanitizer and UBSan (the fetched
+# grammar sources stay uninstrumented). The module is loaded into $(PYTHON) with the ASan runtime
+# preloaded (tests/python/CMakeLists.txt). The wheel test rebuilds everything from scratch and says
+# nothing about our memory safety, so it is left out here.
+SANITIZE_BUILD ?= build-sanitize
+
+sanitize:
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython3_EXECUTABLE=$(PYTHON) \
+	  -DTERSEWRIGHT_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS) -E '^python_test_wheel$$'
+
+# The long leak check (100,000 calls through every entry point and error path, RSS growth under
+# 2 MB; `make test` runs 20,000) and the hostile inputs too large for every test run (200 MB of
+# text, a 50 MB line, 10,000 nested Python blocks: about 1.5 GB of memory).
+PYTEST_BUILD = PYTHONPATH=$(BUILD)/python PYTHONDONTWRITEBYTECODE=1 $(PYTHON) -m pytest -q -p no:cacheprovider
+
+leakcheck: build
+	TERSEWRIGHT_LEAK_ITERATIONS=100000 $(PYTEST_BUILD) -s tests/python/test_leaks_long.py
+
+hostile: build
+	TERSEWRIGHT_HOSTILE_LARGE=1 $(PYTEST_BUILD) -s --durations=0 tests/python/test_hostile.py
