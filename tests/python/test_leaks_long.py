@@ -1,0 +1,127 @@
+"""Leak check: many folds through every entry point and every error path must not grow the process.
+
+Two measures: the resident set size (growth under 2 MB over the run, which catches leaks in the
+engine's own allocations) and the interpreter's count of allocated memory blocks (which catches a
+single leaked Python object per call, far below what the RSS can show). The default run makes 20,000
+calls; `make leakcheck` sets TERSEWRIGHT_LEAK_ITERATIONS=100000. RSS says nothing under the
+sanitizers (their allocator quarantines freed memory), so the test is skipped there.
+"""
+
+import gc
+import os
+import sys
+import tempfile
+
+import pytest
+
+import tersewright
+
+ITERATIONS = int(os.environ.get("TERSEWRIGHT_LEAK_ITERATIONS", "20000"))
+WARMUP = 2000
+RSS_LIMIT = 2 * 1024 * 1024
+
+pytestmark = pytest.mark.skipif(os.environ.get("TERSEWRIGHT_SANITIZED") == "1",
+                                reason="RSS is meaningless under the sanitizers' allocator")
+
+PYTHON = '"""Doc."""\nimport os  # tersewright:keep\n\n\n\ndef f(x):  # c\n    """D."""\n    try:\n        return x\n    except E:\n        raise\n'
+LOG = "2024-01-01 10:00:00 INFO a\n" * 4 + "[WARN] b  \n"
+MARKDOWN = "# T\n\nsame\nsame\n\n\n```\nx  \n```\n"
+JSON = '{\n  "b": [1, 2.5, 1e2],\n  "a": {"k": "\\u00e9"}\n}\n'
+
+
+class Tokenizer:
+    name = "words"
+
+    def count(self, text):
+        return len(text.split())
+
+
+class BrokenTokenizer:
+    def count(self, text):
+        raise ValueError("no")
+
+
+def expect(exception, call, *args, **kwargs):
+    try:
+        call(*args, **kwargs)
+    except exception:
+        return
+    raise AssertionError(f"{call} did not raise {exception}")
+
+
+def operations(path, engine):
+    """One call per entry point and error path; each returns nothing and keeps nothing."""
+    request = tersewright.FoldRequest(LOG, "logs", budget_tokens=3, tokenizer=Tokenizer(),
+                                      protected_ranges=[(0, 4)], protected_line_markers=["b"])
+
+    def read_report(result):
+        report = result.report
+        report.to_dict()
+        report.to_json()
+        (result.output, result.lossy, report.parse_status, report.syntax_valid, report.reduction_ratio,
+         report.input_bytes, report.protected_bytes, report.detected_language)
+
+    return [
+        lambda: read_report(tersewright.fold(PYTHON, "budgeted", language="python", budget_chars=10)),
+        lambda: read_report(engine.fold(PYTHON, "interface-only", path="a.py", protected_ranges=[(1, 3)])),
+        lambda: read_report(engine.fold(MARKDOWN, "documentation")),
+        lambda: read_report(engine.fold(JSON, "safe", language="json")),
+        lambda: read_report(engine.fold("[1, 2", "safe", language="json", budget_bytes=1)),
+        lambda: read_report(engine.fold("def f(:\n", "safe", language="python")),
+        lambda: read_report(engine.fold("\x00\x01", "safe")),
+        lambda: read_report(engine.fold_request(request)),
+        lambda: read_report(engine.fold_request(
+            tersewright.FoldRequest(LOG, budget_tokens=1, tokenizer=BrokenTokenizer()))),
+        lambda: read_report(tersewright.fold_file(path, "safe")),
+        lambda: read_report(engine.fold_file(path, "code-review", language="python", allow_lossy=True)),
+        lambda: tersewright.profile_info("budgeted"),
+        lambda: tersewright.profiles(),
+        lambda: tersewright.supported_languages(),
+        lambda: tersewright.detect_language(JSON, "x.json"),
+        lambda: repr(request),
+        lambda: (request.content, request.protected_ranges, request.protected_line_markers, request.budget_tokens),
+        lambda: expect(tersewright.UnknownProfileError, tersewright.fold, "x", "nope"),
+        lambda: expect(tersewright.UnknownProfileError, tersewright.profile_info, "nope"),
+        lambda: expect(ValueError, engine.fold, "x", language="cobol"),
+        lambda: expect(TypeError, tersewright.fold, "x", protected_ranges=[[0, 1]]),
+        lambda: expect(ValueError, tersewright.fold, "x", protected_ranges=[(0, 1, 2)]),
+        lambda: expect(TypeError, tersewright.fold, "x", protected_line_markers=["a", 1]),
+        lambda: expect(TypeError, tersewright.fold, "x", nope=1),
+        lambda: expect(TypeError, tersewright.fold),
+        lambda: expect(OverflowError, tersewright.fold, "x", budget_bytes=-1),
+        lambda: expect(UnicodeEncodeError, tersewright.fold, "\ud800"),
+        lambda: expect(tersewright.InvalidConfigError, engine.fold_request,
+                       tersewright.FoldRequest("x", budget_bytes=1, budget_chars=1)),
+        lambda: expect(tersewright.InvalidConfigError, engine.fold_request,
+                       tersewright.FoldRequest("x", budget_tokens=1)),
+        lambda: expect(OSError, tersewright.fold_file, path + ".missing"),
+        lambda: expect(OSError, tersewright.fold_file, "a\x00b"),
+        lambda: expect(TypeError, engine.fold_file, 42),
+    ]
+
+
+def rss():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+
+def test_many_folds_through_every_entry_point_do_not_leak():
+    with tempfile.NamedTemporaryFile("w", suffix=".py", delete=False) as handle:
+        handle.write(PYTHON)
+    try:
+        engine = tersewright.Engine()
+        ops = operations(handle.name, engine)
+        for i in range(WARMUP):
+            ops[i % len(ops)]()
+        gc.collect()
+        rss_before, blocks_before = rss(), sys.getallocatedblocks()
+        for i in range(ITERATIONS):
+            ops[i % len(ops)]()
+        gc.collect()
+        rss_growth, block_growth = rss() - rss_before, sys.getallocatedblocks() - blocks_before
+    finally:
+        os.unlink(handle.name)
+    print(f"{ITERATIONS} calls: RSS growth {rss_growth / 1024:.0f} KiB, allocated blocks growth {block_growth}")
+    assert rss_growth < RSS_LIMIT
+    # A leaked object per call would show as thousands of blocks; allow a little interpreter noise.
+    assert block_growth < 200
