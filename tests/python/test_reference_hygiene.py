@@ -88,4 +88,6 @@ def test_no_growth_over_many_calls(tmp_path):
     assert references < 200
     # One leaked object per iteration, however small, would add ITERATIONS blocks.
     assert blocks < ITERATIONS // 10
-    assert resident < 2 * 1024 * 1024
+    # Under the sanitizers freed memory is quarantined, so the resident size grows regardless.
+    if os.environ.get("TERSEWRIGHT_SANITIZED") != "1":
+        assert resident < 2 * 1024 * 1024
