@@ -20,7 +20,7 @@ using Array = std::vector<Value>;
 // parsing a large document builds millions of small objects, and one allocation per object instead
 // of one per member makes parsing, writing and freeing several times faster. Code that builds an
 // object member by member uses set(), or appends in any order and calls sort_members() once.
-using Member = std::pair<std::string, Value>;
+struct Member;
 using Object = std::vector<Member>;
 
 // A number kept exactly as one of: unsigned 64-bit integer, signed (negative) 64-bit integer,
@@ -34,6 +34,17 @@ struct Value {
   using Storage = std::variant<std::nullptr_t, bool, std::uint64_t, std::int64_t, double, BigInteger,
                                std::string, Array, Object>;
   Storage data;
+};
+
+// A key and its value. A struct of our own rather than std::pair: clang 14 with libstdc++ 12 cannot
+// instantiate std::pair<std::string, Value> from some translation units, since the pair's
+// default-constructor constraint asks whether Value is default-constructible, which in turn asks
+// whether the pair itself is destructible while it is still being defined.
+struct Member {
+  Member() = default;
+  Member(std::string key, Value value) : first(std::move(key)), second(std::move(value)) {}
+  std::string first;
+  Value second;
 };
 
 // The member's value, or null when the key is absent. The object must be sorted.
