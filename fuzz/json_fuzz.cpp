@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <variant>
+#include <vector>
 
 #include "analyzer/json.hpp"
 #include "analyzer/syntax.hpp"
@@ -171,15 +173,33 @@ class Reference {
   std::size_t i_ = 0;
 };
 
-// No JSON whitespace outside strings.
+// No JSON whitespace outside strings, and inside strings exactly the escapes the writer promises:
+// the short forms for quote, backslash, b, t, n, f, r, "\u00xx" for the other control characters,
+// and everything else ("/" and non-ASCII included) raw.
 bool is_compact(std::string_view text) {
   bool in_string = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (in_string) {
-      if (c == '\\') ++i;
-      else if (c == '"') in_string = false;
-      else if (static_cast<unsigned char>(c) < 0x20) return false;
+      if (c == '"') {
+        in_string = false;
+      } else if (static_cast<unsigned char>(c) < 0x20) {
+        return false;
+      } else if (c == '\\') {
+        if (++i >= text.size()) return false;
+        const char e = text[i];
+        if (e == 'u') {
+          const std::string_view hex = text.substr(i + 1, 4);
+          if (hex.size() != 4 || hex[0] != '0' || hex[1] != '0' || (hex[2] != '0' && hex[2] != '1')) return false;
+          const char low = hex[3];
+          if (!((low >= '0' && low <= '9') || (low >= 'a' && low <= 'f'))) return false;
+          const int code = (hex[2] - '0') * 16 + (low <= '9' ? low - '0' : low - 'a' + 10);
+          if (code == 0x08 || code == 0x09 || code == 0x0A || code == 0x0C || code == 0x0D) return false;
+          i += 4;
+        } else if (std::string_view("\"\\btnfr").find(e) == std::string_view::npos) {
+          return false;
+        }
+      }
     } else if (c == '"') {
       in_string = true;
     } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
@@ -187,6 +207,24 @@ bool is_compact(std::string_view text) {
     }
   }
   return !in_string;
+}
+
+// Every object of the tree holds its keys once each, in ascending byte order.
+bool keys_sorted(const json::Value& root) {
+  std::vector<const json::Value*> stack{&root};
+  while (!stack.empty()) {
+    const json::Value* v = stack.back();
+    stack.pop_back();
+    if (const auto* array = std::get_if<json::Array>(&v->data)) {
+      for (const json::Value& item : *array) stack.push_back(&item);
+    } else if (const auto* object = std::get_if<json::Object>(&v->data)) {
+      for (std::size_t k = 0; k < object->size(); ++k) {
+        if (k > 0 && !((*object)[k - 1].first < (*object)[k].first)) return false;
+        stack.push_back(&(*object)[k].second);
+      }
+    }
+  }
+  return true;
 }
 
 void check_double_writer(double value) {
@@ -257,6 +295,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(is_compact(compact));
     const std::optional<json::Value> again = json::parse(compact);
     FUZZ_CHECK_MSG(again.has_value(), compact);
+    FUZZ_CHECK(keys_sorted(*parsed) && keys_sorted(*again));
     FUZZ_CHECK_MSG(json::write_compact(*again) == compact, compact);
     if (fuzz::is_valid_utf8(text)) FUZZ_CHECK(fuzz::is_valid_utf8(compact));
   }
