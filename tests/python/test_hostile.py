@@ -6,6 +6,7 @@ take about 25 s together and peak at about 1.2 GB of memory. They run in every t
 the sanitizers, where instrumented allocation would triple both; TERSEWRIGHT_HOSTILE_LARGE=0 skips them.
 """
 
+import collections.abc
 import os
 import subprocess
 import sys
@@ -162,6 +163,15 @@ def raise_recursion(text):
     return raise_recursion(text)
 
 
+class BadIndex:
+    def __index__(self):
+        raise ValueError("no")
+
+
+class Seven(int):
+    pass
+
+
 def reenter(text):
     """Folds the text it is asked to count, through both entry points, and counts the result."""
     nested = tersewright.FoldRequest(text, "safe", language="text", budget_tokens=1, tokenizer=Tokenizer(len))
@@ -181,6 +191,8 @@ BAD_COUNTS = [
     ("too large", lambda t: 2**64, MAX_COUNT),
     ("huge", lambda t: 10**100, MAX_COUNT),
     ("object", lambda t: object(), MAX_COUNT),
+    ("index raises", lambda t: BadIndex(), MAX_COUNT),
+    ("int subclass", lambda t: Seven(7), 7),
     ("bool", lambda t: True, 1),
     ("largest", lambda t: MAX_COUNT, MAX_COUNT),
     ("re-enters the engine", reenter, 5),
@@ -243,6 +255,50 @@ def test_a_tokenizer_that_drops_its_own_count_method():
     request = tersewright.FoldRequest("abc", budget_tokens=5, tokenizer=Vanishing())
     budget = tersewright.Engine().fold_request(request).report.to_dict()["budget"]
     assert (budget["input"], budget["output"]) == (2, float(MAX_COUNT))
+
+
+def test_a_tokenizer_whose_name_raises_is_caller_supplied():
+    class Nameless:
+        @property
+        def name(self):
+            raise KeyboardInterrupt
+
+        def count(self, text):
+            return 1
+
+    budget = tersewright.Engine().fold_request(
+        tersewright.FoldRequest("abc", budget_tokens=1, tokenizer=Nameless())).report.to_dict()["budget"]
+    assert (budget["tokenizer"], budget["met"]) == ("caller-supplied", True)
+
+
+# --- sequences that lie about themselves ----------------------------------------------------------
+
+class Lying(collections.abc.Sequence):
+    """Reports a length it does not have (or fails to report one); only iteration tells the truth."""
+
+    def __init__(self, items, length):
+        self.items, self.length = items, length
+
+    def __len__(self):
+        if isinstance(self.length, Exception):
+            raise self.length
+        return self.length
+
+    def __getitem__(self, index):
+        return self.items[index]
+
+    def __iter__(self):
+        return iter(self.items)
+
+
+@pytest.mark.parametrize("length", [0, 10**18, sys.maxsize, OverflowError("too long")], ids=str)
+@pytest.mark.parametrize("keyword,items,protected", [
+    ("protected_ranges", [(0, 2), (5, 7)], 4),
+    ("protected_line_markers", ["k"], 7),
+])
+def test_a_sequence_length_is_only_a_hint(length, keyword, items, protected):
+    result = tersewright.fold("ab k  \nxy  \n", language="text", **{keyword: Lying(items, length)})
+    assert result.report.protected_bytes == protected
 
 
 # --- files that cannot be read --------------------------------------------------------------------
