@@ -391,8 +391,13 @@ void check_report_values(const Params& p, const transform::FoldResult& result, L
     FUZZ_CHECK(removed == static_cast<std::int64_t>(in.bytes) - static_cast<std::int64_t>(out.bytes));
   }
 
-  // Protected marker lines survive whole, terminator included, and in order. Compacted JSON is
-  // rewritten as a whole document and is the one documented exception.
+  // Every input line whose content (the line without its LF and one CR before it) holds one of the
+  // effective markers comes back as a whole output line, terminator included, byte for byte, and
+  // these lines keep their order. Whole lines may still vanish or appear around them: blank-line
+  // runs, the collapse marker line that replaces folded log copies, the placeholder of a body that
+  // starts below a marked line. A marked line itself is never shortened, split or joined to
+  // another. Valid JSON that the JSON branch compacts is rewritten as a whole document: the one
+  // documented exception.
   if (!json_rewritten) {
     const std::vector<std::string> markers = effective_markers(p);
     FUZZ_CHECK(fuzz::lines_survive_in_order(marker_lines(p.content, markers), result.output));
