@@ -1,0 +1,68 @@
+// The four classes of the module: their instance layouts and type creation.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analyzer/syntax.hpp"
+#include "edit/range.hpp"
+#include "owned.hpp"
+#include "transform/fold.hpp"
+
+namespace tersewright::python {
+
+struct EngineObject {
+  PyObject_HEAD
+  analyzer::AnalyzerRegistry registry;
+};
+
+struct RequestFields {
+  std::string content;
+  std::string profile = "safe";
+  std::optional<std::string> path;
+  std::optional<std::string> language;  // parsed only when the request is folded
+  std::optional<bool> allow_lossy;
+  std::optional<std::uint64_t> budget_bytes;
+  std::optional<std::uint64_t> budget_chars;
+  std::optional<std::uint64_t> budget_tokens;
+  Owned tokenizer;
+  std::optional<std::vector<edit::ByteRange>> protected_ranges;
+  std::optional<std::vector<std::string>> protected_line_markers;
+};
+
+struct RequestObject {
+  PyObject_HEAD
+  RequestFields fields;
+  // Folds in progress over this request; its properties cannot be assigned meanwhile.
+  Py_ssize_t borrows;
+};
+
+struct ResultObject {
+  PyObject_HEAD
+  transform::FoldResult result;
+};
+
+struct ReportObject {
+  PyObject_HEAD
+  transform::Report report;
+};
+
+// Each returns a new reference to a new heap type, or null with an exception set.
+PyTypeObject* create_engine_type();
+PyTypeObject* create_request_type();
+PyTypeObject* create_result_type();
+PyTypeObject* create_report_type();
+
+// New instances of the module's classes (the types must exist).
+PyObject* new_result_object(transform::FoldResult&& result);
+PyObject* new_report_object(const transform::Report& report);
+
+// Creates a heap type from the spec whose tp_doc keeps its "Name(signature)\n--\n\n" header, so
+// that the class reports the constructor's __text_signature__ (type creation strips it).
+PyTypeObject* create_type(PyType_Spec& spec, const char* full_doc);
+
+}  // namespace tersewright::python
