@@ -36,6 +36,11 @@ class Cursor {
   Cursor(const Cursor&) = delete;
   Cursor& operator=(const Cursor&) = delete;
   TSTreeCursor* get() noexcept { return &cursor_; }
+  // Re-roots the cursor; its path storage is kept, so looking below many nodes allocates once.
+  TSTreeCursor* at(TSNode node) noexcept {
+    ts_tree_cursor_reset(&cursor_, node);
+    return &cursor_;
+  }
 
  private:
   TSTreeCursor cursor_;
@@ -120,21 +125,21 @@ ByteRange range_of(TSNode node) noexcept { return ByteRange{ts_node_start_byte(n
 
 // The first named child, found with a cursor so that a container with a long run of anonymous
 // children in front costs no more than walking them once.
-std::optional<TSNode> first_named_child(TSNode node) {
-  Cursor cursor(node);
-  if (!ts_tree_cursor_goto_first_child(cursor.get())) return std::nullopt;
+std::optional<TSNode> first_named_child(Cursor& aux, TSNode node) {
+  TSTreeCursor* c = aux.at(node);
+  if (!ts_tree_cursor_goto_first_child(c)) return std::nullopt;
   do {
-    TSNode child = ts_tree_cursor_current_node(cursor.get());
+    TSNode child = ts_tree_cursor_current_node(c);
     if (ts_node_is_named(child)) return child;
-  } while (ts_tree_cursor_goto_next_sibling(cursor.get()));
+  } while (ts_tree_cursor_goto_next_sibling(c));
   return std::nullopt;
 }
 
 // A module or block whose first named child is an expression statement made of a string.
-std::optional<ByteRange> docstring_of(const KindFlags& flags, TSNode container) {
-  std::optional<TSNode> statement = first_named_child(container);
+std::optional<ByteRange> docstring_of(const KindFlags& flags, Cursor& aux, TSNode container) {
+  std::optional<TSNode> statement = first_named_child(aux, container);
   if (!statement || !(flags_of(flags, *statement) & expression_statement_kind)) return std::nullopt;
-  std::optional<TSNode> literal = first_named_child(*statement);
+  std::optional<TSNode> literal = first_named_child(aux, *statement);
   if (!literal || !(flags_of(flags, *literal) & docstring_literal)) return std::nullopt;
   return range_of(*statement);
 }
@@ -171,13 +176,13 @@ bool walk_pre_order(TSNode root, Visit&& visit) {
   }
 }
 
-bool holds_statement(const KindFlags& flags, TSNode block) {
-  Cursor cursor(block);
-  if (!ts_tree_cursor_goto_first_child(cursor.get())) return false;
+bool holds_statement(const KindFlags& flags, Cursor& aux, TSNode block) {
+  TSTreeCursor* c = aux.at(block);
+  if (!ts_tree_cursor_goto_first_child(c)) return false;
   do {
-    TSNode child = ts_tree_cursor_current_node(cursor.get());
+    TSNode child = ts_tree_cursor_current_node(c);
     if (ts_node_is_named(child) && !(flags_of(flags, child) & comment_kind)) return true;
-  } while (ts_tree_cursor_goto_next_sibling(cursor.get()));
+  } while (ts_tree_cursor_goto_next_sibling(c));
   return false;
 }
 
@@ -187,15 +192,16 @@ bool collect(const LanguageSpec& spec, TSNode root, Analysis& analysis) {
   const TSFieldId body_field = ts_language_field_id_for_name(
       spec.grammar, spec.body_field.data(), static_cast<std::uint32_t>(spec.body_field.size()));
 
+  Cursor aux(root);
   return walk_pre_order(root, [&](TSNode node) {
     const std::uint16_t f = flags_of(flags, node);
     if (f == 0) return true;
-    if ((f & statement_block) && !holds_statement(flags, node)) return false;
+    if ((f & statement_block) && !holds_statement(flags, aux, node)) return false;
     if (f & comment_kind) analysis.comments.push_back(range_of(node));
     if (f & string_kind) analysis.strings.push_back(range_of(node));
     if (f & error_handler_kind) analysis.error_handlers.push_back(range_of(node));
     if (f & docstring_container) {
-      if (std::optional<ByteRange> docstring = docstring_of(flags, node)) analysis.docstrings.push_back(*docstring);
+      if (std::optional<ByteRange> docstring = docstring_of(flags, aux, node)) analysis.docstrings.push_back(*docstring);
     }
     if (f & declaration_kind) analysis.declarations.push_back(declaration_of(node, (f & body_kind) != 0, body_field));
     return true;
@@ -205,8 +211,9 @@ bool collect(const LanguageSpec& spec, TSNode root, Analysis& analysis) {
 bool free_of_empty_blocks(const LanguageSpec& spec, TSNode root) {
   if (statement_block_kind(spec.language).empty()) return true;
   const KindFlags flags = classify_symbols(spec);
+  Cursor aux(root);
   return walk_pre_order(root, [&](TSNode node) {
-    return !(flags_of(flags, node) & statement_block) || holds_statement(flags, node);
+    return !(flags_of(flags, node) & statement_block) || holds_statement(flags, aux, node);
   });
 }
 

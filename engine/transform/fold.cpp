@@ -6,7 +6,7 @@
 #include "transform/whitespace.hpp"
 
 // The source-code branch is still being built; until it lands, source languages fold as text.
-#define TERSEWRIGHT_SOURCE_BRANCH_PENDING 1
+#define TERSEWRIGHT_SOURCE_BRANCH_PENDING 0
 // Likewise the Markdown, log and JSON branches: until they land, those formats fold as text.
 #define TERSEWRIGHT_FORMAT_BRANCHES_PENDING 1
 

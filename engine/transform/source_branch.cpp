@@ -1,0 +1,101 @@
+// The branch for the six source languages: structural rules on the content, whitespace rules on
+// what they leave, and nothing at all when the content does not parse cleanly.
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "edit/edit.hpp"
+#include "edit/line_index.hpp"
+#include "transform/branches.hpp"
+#include "transform/comments.hpp"
+#include "transform/interface_only.hpp"
+#include "transform/whitespace.hpp"
+
+namespace tersewright::transform {
+
+namespace {
+
+void append(edit::EditList& to, edit::EditList from) {
+  to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+}
+
+std::vector<edit::ByteRange> carried(const std::vector<edit::KeptSegment>& kept,
+                                     const std::vector<edit::ByteRange>& ranges) {
+  std::vector<edit::ByteRange> out;
+  out.reserve(ranges.size());
+  for (const edit::ByteRange& r : ranges) out.push_back(edit::map_range(kept, r));
+  return out;
+}
+
+edit::EditList structural_edits(std::string_view content, const FoldSettings& settings,
+                                const analyzer::Analysis& analysis, const edit::RangeSet& protected_set,
+                                BranchOutcome& outcome) {
+  edit::EditList edits;
+  const bool comments = settings.rules.comments == CommentsMode::remove;
+  const bool docstrings = settings.rules.docstrings;
+  if (comments || docstrings) {
+    const edit::LineIndex lines(content);
+    if (comments) append(edits, strip_comments(content, lines, protected_set, analysis.comments));
+    if (docstrings) append(edits, strip_docstrings(content, lines, protected_set, analysis.docstrings));
+  }
+  if (settings.rules.interface_only) {
+    if (!settings.allow_lossy) {
+      outcome.warnings.push_back(
+          FoldWarning{"lossy_rule_blocked", "interface_only requested but loss policy does not allow lossy transformations"});
+    } else {
+      const bool guard = settings.preservation.protect_error_handling;
+      append(edits, interface_only(content, protected_set, guard ? analysis.error_handlers : std::vector<edit::ByteRange>{},
+                                   guard, analysis.declarations, placeholder_style_for(analysis.language)));
+    }
+  }
+  return edits;
+}
+
+}  // namespace
+
+BranchOutcome fold_source(std::string_view content, const FoldSettings& settings, const analyzer::Analyzer& analyzer) {
+  BranchOutcome outcome;
+  const analyzer::Analysis analysis = analyzer.analyze(content);
+  const edit::RangeSet protected_set = protected_set_for(content, settings);
+  outcome.protected_bytes = edit::total_length(protected_set);
+
+  if (!analysis.parse_ok) {
+    outcome.output.assign(content);
+    outcome.warnings.push_back(FoldWarning{
+        "parse_failed", "input did not parse cleanly; no transformations were applied (conservative fallback)"});
+    outcome.parse_status = ParseStatus::parse_failed;
+    outcome.syntax_valid = false;
+    return outcome;
+  }
+
+  const edit::EditList structural = structural_edits(content, settings, analysis, protected_set, outcome);
+  edit::EditOutcome first = edit::apply_edits(content, structural);
+  const std::string& text1 = first.text;
+
+  // The whitespace rules see only text 1: its own string literals and the protected set carried
+  // into it. When text 1 does not parse, the content's literals are carried instead, so that no
+  // string loses its inner whitespace in a fold that claims to be loss-free.
+  std::vector<edit::ByteRange> literals;
+  edit::RangeSet protected1;
+  if (text1 == content) {
+    literals = analysis.strings;
+    protected1 = protected_set;
+  } else {
+    analyzer::Analysis second = analyzer.analyze(text1);
+    literals = second.parse_ok ? std::move(second.strings) : carried(first.kept, analysis.strings);
+    protected1 = edit::normalize_ranges(carried(first.kept, protected_set));
+  }
+
+  const BlankLineMode mode = settings.rules.blank_lines;
+  edit::EditList whitespace = trim_trailing_whitespace(text1, protected1, literals, false, mode != BlankLineMode::keep);
+  append(whitespace, collapse_blank_lines(text1, mode, protected1, literals));
+
+  outcome.output = whitespace.empty() ? std::move(first.text) : edit::apply_edits(text1, whitespace).text;
+  outcome.rules = edit::tally_rules(structural, whitespace);
+  outcome.parse_status = ParseStatus::parsed;
+  outcome.syntax_valid = outcome.output == content ? analysis.parse_ok : analyzer.parses_cleanly(outcome.output);
+  return outcome;
+}
+
+}  // namespace tersewright::transform
