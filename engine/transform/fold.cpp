@@ -7,8 +7,6 @@
 
 // The source-code branch is still being built; until it lands, source languages fold as text.
 #define TERSEWRIGHT_SOURCE_BRANCH_PENDING 0
-// Likewise the Markdown, log and JSON branches: until they land, those formats fold as text.
-#define TERSEWRIGHT_FORMAT_BRANCHES_PENDING 1
 
 namespace tersewright::transform {
 
@@ -76,15 +74,9 @@ BranchOutcome dispatch(const analyzer::AnalyzerRegistry& registry, Language lang
       return fold_source(content, settings, *found);
 #endif
     }
-#if TERSEWRIGHT_FORMAT_BRANCHES_PENDING
-    case Language::markdown:
-    case Language::log:
-    case Language::json: return fold_text(content, settings);
-#else
     case Language::markdown: return fold_markdown(content, settings);
     case Language::log: return fold_log(content, settings);
     case Language::json: return fold_json(content, settings);
-#endif
     case Language::text: return fold_text(content, settings);
     case Language::unknown: break;
   }
