@@ -18,7 +18,7 @@ import tempfile
 from concurrent.futures import ProcessPoolExecutor
 from dataclasses import dataclass
 from multiprocessing import get_context
-from typing import IO, Callable, Iterable, Iterator, List, Optional, Sequence, Tuple
+from typing import IO, Iterable, Iterator, List, Optional, Sequence, Tuple
 
 from . import (
     Engine,
@@ -53,11 +53,16 @@ class CliError(Exception):
 
 @dataclass(frozen=True)
 class Source:
-    """One file to fold: how it is shown, where it is read, where it lands under --output-dir."""
+    """One file to fold: how it is shown, where it is read, where it lands under --output-dir.
+
+    A source found by the walk but not to be read carries the reason in skip, so that its notice
+    comes out in walk order, among the other files' notices and reports.
+    """
 
     shown: str
     location: str
     relative: str
+    skip: str = ""
 
 
 @dataclass(frozen=True)
@@ -122,6 +127,8 @@ def fold_text(engine: Engine, text: str, path: Optional[str], options: FoldOptio
 
 def fold_source(source: Source, options: FoldOptions) -> Outcome:
     """Read and fold one file. Runs in worker processes too, so it only returns data."""
+    if source.skip:
+        return Outcome("skipped", message=f"skipping {source.shown}: {source.skip}")
     try:
         with open(source.location, "rb") as handle:
             data = handle.read()
@@ -155,7 +162,7 @@ def _identity(path: Optional[str]) -> Optional[Tuple[int, int]]:
     return (st.st_dev, st.st_ino)
 
 
-def walk_tree(root: str, excluded: frozenset, notice: Callable[[str], None]) -> Iterator[Source]:
+def walk_tree(root: str, excluded: frozenset) -> Iterator[Source]:
     """Yield the regular files under root, depth first with the entries of each directory sorted.
 
     Symbolic links are followed only while they stay inside root; directories already walked (a
@@ -186,12 +193,12 @@ def walk_tree(root: str, excluded: frozenset, notice: Callable[[str], None]) -> 
             if entry.is_symlink():
                 target = os.path.realpath(entry.path)
                 if not _within(target, root_real):
-                    notice(f"skipping {shown}: symbolic link leads out of {root}")
+                    yield Source(shown, entry.path, relative, skip=f"symbolic link leads out of {root}")
                     continue
                 try:
                     st = os.stat(target)
                 except OSError:
-                    notice(f"skipping {shown}: broken symbolic link")
+                    yield Source(shown, entry.path, relative, skip="broken symbolic link")
                     continue
             else:
                 st = entry.stat(follow_symlinks=False)
@@ -207,12 +214,10 @@ def walk_tree(root: str, excluded: frozenset, notice: Callable[[str], None]) -> 
             if identity not in excluded:
                 yield Source(shown, entry.path, relative)
         else:
-            notice(f"skipping {shown}: not a regular file")
+            yield Source(shown, entry.path, relative, skip="not a regular file")
 
 
-def collect_sources(
-    paths: Sequence[str], excluded: frozenset, notice: Callable[[str], None]
-) -> Tuple[List[Source], bool]:
+def collect_sources(paths: Sequence[str], excluded: frozenset) -> Tuple[List[Source], bool]:
     """The files named by paths, in order, without duplicates; and whether a directory was given."""
     sources: List[Source] = []
     seen = set()
@@ -224,7 +229,7 @@ def collect_sources(
             raise CliError(f"cannot read {path}: {_reason(error)}") from None
         if stat.S_ISDIR(st.st_mode):
             any_directory = True
-            found: Iterable[Source] = walk_tree(path, excluded, notice)
+            found: Iterable[Source] = walk_tree(path, excluded)
         else:
             found = [Source(path, path, os.path.basename(os.path.normpath(path)))]
         for source in found:
@@ -433,6 +438,8 @@ def _plan_destinations(sources: Sequence[Source], directory: str) -> None:
     """Refuse, before anything is written, runs that would overwrite an input or write a file twice."""
     claimed = {}
     for source in sources:
+        if source.skip:
+            continue
         target = os.path.normpath(os.path.join(directory, source.relative))
         if target in claimed:
             raise CliError(f"{claimed[target]} and {source.shown} would both be written to {target}")
@@ -514,8 +521,7 @@ def _outcomes(sources: Sequence[Source], options: FoldOptions, jobs: int) -> Ite
 
 def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[str]) -> int:
     excluded = frozenset(i for i in (_identity(args.output), _identity(args.output_dir)) if i is not None)
-    early = Diagnostics(sys.stderr)
-    sources, any_directory = collect_sources(paths, excluded, early.notice)
+    sources, any_directory = collect_sources(paths, excluded)
 
     if not any_directory and len(sources) == 1 and args.output_dir is None:
         outcome = fold_source(sources[0], options)
@@ -654,8 +660,11 @@ def command_detect(args: argparse.Namespace) -> int:
         head = sys.stdin.buffer.read(DETECTION_SAMPLE + 4)
         print(f"-\t{detect_language(_detection_head(head))}")
         return EXIT_OK
-    sources, _ = collect_sources(args.paths, frozenset(), diagnostics.notice)
+    sources, _ = collect_sources(args.paths, frozenset())
     for source in sources:
+        if source.skip:
+            diagnostics.notice(f"skipping {source.shown}: {source.skip}")
+            continue
         try:
             head = _read_head(source.location)
         except OSError as error:
