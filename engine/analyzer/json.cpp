@@ -1,5 +1,6 @@
 #include "analyzer/json.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -72,7 +73,7 @@ class Parser {
       if (c == '[' || c == '{') {
         if (depth_ == max_depth) return false;
         const bool object = c == '{';
-        frames_[depth_++] = Frame{object, values_size(), keys_size()};
+        frames_[depth_++] = Frame{object, values_.size(), keys_.size()};
         ++p_;
         skip_space();
         if (p_ == end_) return false;
@@ -114,15 +115,6 @@ class Parser {
     std::size_t key_start = 0;    // first key on keys_ (objects)
   };
 
-  std::size_t values_size() const noexcept {
-    if constexpr (Build) return values_.size();
-    return 0;
-  }
-  std::size_t keys_size() const noexcept {
-    if constexpr (Build) return keys_.size();
-    return 0;
-  }
-
   void skip_space() noexcept {
     while (p_ != end_ && is_json_space(*p_)) ++p_;
   }
@@ -134,11 +126,34 @@ class Parser {
       Value* members = values_.data() + frame.value_start;
       Value closed;
       if (frame.object) {
-        Object& object = closed.data.template emplace<Object>();
         std::string* keys = keys_.data() + frame.key_start;
-        // Inserting in text order lets a later duplicate replace the earlier value.
-        for (std::size_t i = 0; i < count; ++i)
-          object.insert_or_assign(object.end(), std::move(keys[i]), std::move(members[i]));
+        // Order the member indices first so each member moves once, straight to its place.
+        order_.resize(count);
+        for (std::size_t i = 0; i < count; ++i) order_[i] = i;
+        const auto key_less = [keys](std::size_t a, std::size_t b) { return keys[a] < keys[b]; };
+        bool ascending = true;
+        for (std::size_t i = 1; ascending && i < count; ++i) ascending = keys[i - 1] < keys[i];
+        if (!ascending) {
+          if (count <= 16) {
+            // Stable insertion sort: small objects are the common case and need no buffer.
+            for (std::size_t i = 1; i < count; ++i) {
+              const std::size_t index = order_[i];
+              std::size_t j = i;
+              for (; j > 0 && key_less(index, order_[j - 1]); --j) order_[j] = order_[j - 1];
+              order_[j] = index;
+            }
+          } else {
+            std::stable_sort(order_.begin(), order_.end(), key_less);
+          }
+        }
+        Object& object = closed.data.template emplace<Object>();
+        object.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+          const std::size_t index = order_[i];
+          // Equal keys sit together in text order; the last of them is the one kept.
+          if (!ascending && i + 1 < count && keys[order_[i + 1]] == keys[index]) continue;
+          object.emplace_back(std::move(keys[index]), std::move(members[index]));
+        }
         keys_.resize(frame.key_start);
       } else {
         Array& array = closed.data.template emplace<Array>();
@@ -360,9 +375,11 @@ class Parser {
   const char* const end_;
   int depth_ = 0;
   std::array<Frame, max_depth> frames_{};
-  // Building mode only: completed values and pending keys of the open containers.
+  // Building mode only (empty when validating): completed values and pending keys of the open
+  // containers.
   std::vector<Value> values_;
   std::vector<std::string> keys_;
+  std::vector<std::size_t> order_;  // scratch for ordering the members of one object
 };
 
 void append_string(std::string& out, std::string_view text) {
@@ -401,6 +418,46 @@ void append_integer(std::string& out, Integer value) {
 
 }  // namespace
 
+namespace {
+
+bool key_less(const Member& member, std::string_view key) noexcept { return std::string_view(member.first) < key; }
+bool member_less(const Member& a, const Member& b) noexcept { return a.first < b.first; }
+
+}  // namespace
+
+const Value* find(const Object& object, std::string_view key) noexcept {
+  const auto it = std::lower_bound(object.begin(), object.end(), key, key_less);
+  return it != object.end() && it->first == key ? &it->second : nullptr;
+}
+
+Value* find(Object& object, std::string_view key) noexcept {
+  const auto it = std::lower_bound(object.begin(), object.end(), key, key_less);
+  return it != object.end() && it->first == key ? &it->second : nullptr;
+}
+
+void set(Object& object, std::string key, Value value) {
+  const auto it = std::lower_bound(object.begin(), object.end(), std::string_view(key), key_less);
+  if (it != object.end() && it->first == key)
+    it->second = std::move(value);
+  else
+    object.emplace(it, std::move(key), std::move(value));
+}
+
+void sort_members(Object& object) {
+  // Most objects arrive in order with distinct keys; they cost one comparison per member.
+  const auto not_ascending = [](const Member& a, const Member& b) { return !(a.first < b.first); };
+  if (std::adjacent_find(object.begin(), object.end(), not_ascending) == object.end()) return;
+  std::stable_sort(object.begin(), object.end(), member_less);
+  auto kept = object.begin();
+  for (auto it = object.begin(); it != object.end(); ++it) {
+    const auto next = it + 1;
+    if (next != object.end() && next->first == it->first) continue;  // a later duplicate wins
+    if (kept != it) *kept = std::move(*it);
+    ++kept;
+  }
+  object.erase(kept, object.end());
+}
+
 std::optional<Value> parse(std::string_view text) {
   Parser<true> parser(text);
   if (!parser.run()) return std::nullopt;
@@ -418,110 +475,125 @@ void append_double(std::string& out, double value) {
     return;
   }
   // Shortest round-trip digits in scientific form, e.g. "-1.2345e+19"; only the notation changes below.
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-  const std::string_view sci(buffer, static_cast<std::size_t>(result.ptr - buffer));
-  std::size_t pos = 0;
-  if (sci[0] == '-') {
-    out.push_back('-');
-    pos = 1;
-  }
-  const std::size_t e_pos = sci.find('e');
+  char sci[32];
+  const char* const sci_end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
+  const char* p = sci;
+  char text[48];  // at most 24 bytes are written: sign, 17 digits, "0.0000" or "e-324"
+  char* t = text;
+  if (*p == '-') *t++ = *p++;
   char digits[20];
-  std::size_t count = 0;
-  for (std::size_t i = pos; i < e_pos; ++i)
-    if (sci[i] != '.') digits[count++] = sci[i];
+  int count = 0;
+  for (; *p != 'e'; ++p)
+    if (*p != '.') digits[count++] = *p;
+  ++p;
+  const bool exponent_negative = *p++ == '-';
   int exponent = 0;
-  std::from_chars(sci.data() + e_pos + (sci[e_pos + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
+  for (; p != sci_end; ++p) exponent = exponent * 10 + (*p - '0');
+  if (exponent_negative) exponent = -exponent;
 
+  const auto put = [&t](const char* from, int n) {
+    std::memcpy(t, from, static_cast<std::size_t>(n));
+    t += n;
+  };
+  const auto fill_zeros = [&t](int n) {
+    std::memset(t, '0', static_cast<std::size_t>(n));
+    t += n;
+  };
   if (exponent >= -5 && exponent <= 15) {
     if (exponent < 0) {
-      out.append("0.");
-      out.append(static_cast<std::size_t>(-exponent - 1), '0');
-      out.append(digits, count);
+      put("0.", 2);
+      fill_zeros(-exponent - 1);
+      put(digits, count);
+    } else if (count <= exponent + 1) {
+      put(digits, count);
+      fill_zeros(exponent + 1 - count);
+      put(".0", 2);
     } else {
-      const auto integer_digits = static_cast<std::size_t>(exponent) + 1;
-      if (count <= integer_digits) {
-        out.append(digits, count);
-        out.append(integer_digits - count, '0');
-        out.append(".0");
-      } else {
-        out.append(digits, integer_digits);
-        out.push_back('.');
-        out.append(digits + integer_digits, count - integer_digits);
-      }
+      put(digits, exponent + 1);
+      *t++ = '.';
+      put(digits + exponent + 1, count - exponent - 1);
     }
-    return;
+  } else {
+    *t++ = digits[0];
+    if (count > 1) {
+      *t++ = '.';
+      put(digits + 1, count - 1);
+    }
+    *t++ = 'e';
+    t = std::to_chars(t, text + sizeof text, exponent).ptr;
   }
-  out.push_back(digits[0]);
-  if (count > 1) {
-    out.push_back('.');
-    out.append(digits + 1, count - 1);
-  }
-  out.push_back('e');
-  append_integer(out, exponent);
+  out.append(text, t);
 }
 
 std::string write_compact(const Value& value) {
-  // Open containers with their next member; a tree built elsewhere may nest deeper than the
-  // parser allows, so the walk keeps its own stack.
+  // Open containers with the index of their next element or member; a tree built elsewhere may
+  // nest deeper than the parser allows, so the walk keeps its own stack.
   struct Frame {
     const Array* array = nullptr;
-    Array::const_iterator next_element;
     const Object* object = nullptr;
-    Object::const_iterator next_member;
+    std::size_t next = 0;
+    std::vector<const Member*> order;  // members in writing order, only for an object stored out of it
   };
   std::string out;
   std::vector<Frame> stack;
 
   const auto open = [&](const Value& v) {
-    switch (v.data.index()) {
-      case 0: out.append("null"); break;
-      case 1: out.append(std::get<bool>(v.data) ? "true" : "false"); break;
-      case 2: append_integer(out, std::get<std::uint64_t>(v.data)); break;
-      case 3: append_integer(out, std::get<std::int64_t>(v.data)); break;
-      case 4: append_double(out, std::get<double>(v.data)); break;
-      case 5: out.append(std::get<BigInteger>(v.data).digits); break;
-      case 6: append_string(out, std::get<std::string>(v.data)); break;
-      case 7: {
-        const Array& array = std::get<Array>(v.data);
-        out.push_back('[');
-        stack.push_back(Frame{&array, array.begin(), nullptr, {}});
-        break;
+    if (const auto* array = std::get_if<Array>(&v.data)) {
+      out.push_back('[');
+      stack.push_back(Frame{array, nullptr, 0, {}});
+    } else if (const auto* object = std::get_if<Object>(&v.data)) {
+      out.push_back('{');
+      Frame frame{nullptr, object, 0, {}};
+      const auto not_ascending = [](const Member& a, const Member& b) { return !(a.first < b.first); };
+      if (std::adjacent_find(object->begin(), object->end(), not_ascending) != object->end()) {
+        // Same order as sort_members(): stable by key, and of equal keys the last one.
+        for (const Member& member : *object) frame.order.push_back(&member);
+        std::stable_sort(frame.order.begin(), frame.order.end(),
+                         [](const Member* a, const Member* b) { return a->first < b->first; });
+        std::vector<const Member*> unique;
+        for (std::size_t i = 0; i < frame.order.size(); ++i)
+          if (i + 1 == frame.order.size() || frame.order[i + 1]->first != frame.order[i]->first)
+            unique.push_back(frame.order[i]);
+        frame.order = std::move(unique);
       }
-      case 8: {
-        const Object& object = std::get<Object>(v.data);
-        out.push_back('{');
-        stack.push_back(Frame{nullptr, {}, &object, object.begin()});
-        break;
-      }
-      default: out.append("null"); break;  // valueless after a failed assignment
+      stack.push_back(std::move(frame));
+    } else if (const auto* text = std::get_if<std::string>(&v.data)) {
+      append_string(out, *text);
+    } else if (const auto* unsigned_value = std::get_if<std::uint64_t>(&v.data)) {
+      append_integer(out, *unsigned_value);
+    } else if (const auto* signed_value = std::get_if<std::int64_t>(&v.data)) {
+      append_integer(out, *signed_value);
+    } else if (const auto* double_value = std::get_if<double>(&v.data)) {
+      append_double(out, *double_value);
+    } else if (const auto* big = std::get_if<BigInteger>(&v.data)) {
+      out.append(big->digits);
+    } else if (const auto* flag = std::get_if<bool>(&v.data)) {
+      out.append(*flag ? "true" : "false");
+    } else {
+      out.append("null");  // null, or a value left empty by a failed assignment
     }
   };
 
   open(value);
   while (!stack.empty()) {
     Frame& frame = stack.back();
+    const std::size_t size =
+        frame.array != nullptr ? frame.array->size() : (frame.order.empty() ? frame.object->size() : frame.order.size());
+    if (frame.next == size) {
+      out.push_back(frame.array != nullptr ? ']' : '}');
+      stack.pop_back();
+      continue;
+    }
+    if (frame.next != 0) out.push_back(',');
+    const std::size_t index = frame.next++;
+    // open() may grow the stack, so frame is not used after it.
     if (frame.array != nullptr) {
-      if (frame.next_element == frame.array->end()) {
-        out.push_back(']');
-        stack.pop_back();
-        continue;
-      }
-      if (frame.next_element != frame.array->begin()) out.push_back(',');
-      const Value& element = *frame.next_element++;
-      open(element);  // may grow the stack; frame is not used afterwards
+      open((*frame.array)[index]);
     } else {
-      if (frame.next_member == frame.object->end()) {
-        out.push_back('}');
-        stack.pop_back();
-        continue;
-      }
-      if (frame.next_member != frame.object->begin()) out.push_back(',');
-      const auto& [key, member] = *frame.next_member++;
-      append_string(out, key);
+      const Member& member = frame.order.empty() ? (*frame.object)[index] : *frame.order[index];
+      append_string(out, member.first);
       out.push_back(':');
-      open(member);
+      open(member.second);
     }
   }
   return out;

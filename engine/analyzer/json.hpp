@@ -2,11 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -15,8 +14,14 @@ namespace tersewright::analyzer::json {
 struct Value;
 
 using Array = std::vector<Value>;
-// Keys ordered byte by byte (std::string's operator< compares as unsigned char).
-using Object = std::map<std::string, Value, std::less<>>;
+
+// An object is a vector of members kept in ascending byte order of the keys (std::string's
+// operator< compares as unsigned char), one member per key. A sorted vector rather than a map:
+// parsing a large document builds millions of small objects, and one allocation per object instead
+// of one per member makes parsing, writing and freeing several times faster. Code that builds an
+// object member by member uses set(), or appends in any order and calls sort_members() once.
+using Member = std::pair<std::string, Value>;
+using Object = std::vector<Member>;
 
 // A number kept exactly as one of: unsigned 64-bit integer, signed (negative) 64-bit integer,
 // double, or an integer too large for 64 bits kept as its original decimal digits.
@@ -31,20 +36,35 @@ struct Value {
   Storage data;
 };
 
+// The member's value, or null when the key is absent. The object must be sorted.
+const Value* find(const Object& object, std::string_view key) noexcept;
+Value* find(Object& object, std::string_view key) noexcept;
+
+// Inserts the member at its place in a sorted object, or replaces the value of an existing key.
+void set(Object& object, std::string key, Value value);
+
+// Sorts the members by key; of members sharing a key, the one that came last is the one kept.
+void sort_members(Object& object);
+
 // Maximum container depth: 127 nested containers validate, 128 do not.
 inline constexpr int max_depth = 127;
 
-// The single value of the text (JSON whitespace only around it), or nothing when invalid.
+// The single value of the text (JSON whitespace only around it), or nothing when invalid: at most
+// max_depth nested containers, no raw control characters or lone surrogate escapes in strings, no
+// number that overflows a double (one that underflows reads as zero or the nearest subnormal).
+// "-0" reads as the double -0.0. The text is expected to be UTF-8; other bytes in strings are kept.
 std::optional<Value> parse(std::string_view text);
 
 // Fast check with the same verdict as parse().
 bool is_valid(std::string_view text);
 
-// Compact text: no whitespace, object keys in ascending byte order.
+// Compact text: no whitespace, object keys in ascending byte order (an object built out of order is
+// written as sort_members() would order it). A tree nested deeper than max_depth is written too.
 std::string write_compact(const Value& value);
 
 // Appends the shortest round-trip form of a finite double in the compact notation
 // (plain for decimal exponents -5..15, ending in ".0" when integral; otherwise d.ddde-7 style).
+// A value that is not finite has no JSON form and is written as null.
 void append_double(std::string& out, double value);
 
 }  // namespace tersewright::analyzer::json

@@ -24,12 +24,13 @@ BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settin
   outcome.protected_bytes = edit::total_length(protected_set);
 
   // Fenced code is literal text: its trailing spaces and blank lines are part of the example.
-  const edit::RangeSet fences = fenced_block_ranges(content, edit::LineIndex(content));
+  const edit::LineIndex lines(content);
+  const edit::RangeSet fences = fenced_block_ranges(content, lines);
   const BlankLineMode mode = settings.rules.blank_lines;
   edit::EditList edits = trim_trailing_whitespace(content, protected_set, fences, true, mode != BlankLineMode::keep);
   append(edits, collapse_blank_lines(content, mode, protected_set, fences));
   // Dedupe is lossy but is a documentation setting of its own, not gated by the loss policy.
-  if (settings.rules.markdown_dedupe) append(edits, markdown_dedupe(content, protected_set, fences));
+  if (settings.rules.markdown_dedupe) append(edits, markdown_dedupe(lines, protected_set, fences));
 
   apply_single_list(content, edits, outcome);
   outcome.parse_status = ParseStatus::parsed;

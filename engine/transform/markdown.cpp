@@ -1,6 +1,8 @@
 #include "transform/markdown.hpp"
 
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <string>
 
 #include "edit/text.hpp"
@@ -31,35 +33,70 @@ char fence_char(std::string_view content) noexcept {
 constexpr std::array<std::string_view, 10> normative_keywords = {
     "must", "shall", "require", "note:", "warning", "caution", "important", "deprecated", "see:", "references"};
 
-// The first letters of the keywords, to pass over most candidate positions with one look.
-constexpr std::string_view keyword_initials = "cdimnrsw";
+char ascii_lower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-constexpr std::array<std::string_view, 3> link_markers = {"](", "http://", "https://"};
-
-bool has_link_marker(std::string_view trimmed) noexcept {
-  for (std::string_view marker : link_markers)
-    if (trimmed.find(marker) != std::string_view::npos) return true;
-  return false;
-}
-
-// A keyword counts at the start of the lowered line or right after any space in it. One pass over
-// the candidate positions tests every keyword there, instead of one search per keyword.
-bool has_normative_keyword(std::string_view lowered) noexcept {
-  for (std::size_t p = 0; p < lowered.size(); ++p) {
-    if (p != 0 && lowered[p - 1] != ' ') continue;
-    if (keyword_initials.find(lowered[p]) == std::string_view::npos) continue;
-    std::string_view rest = lowered.substr(p);
-    for (std::string_view keyword : normative_keywords)
-      if (rest.starts_with(keyword)) return true;
+// "](", "http://" or "https://" anywhere in the line. Each has a "]" or a ":" that anchors it, and
+// those are rare in prose, so the line is searched for the anchors rather than for every marker.
+bool has_link_marker(std::string_view t) noexcept {
+  for (std::size_t p = t.find(']'); p != std::string_view::npos; p = t.find(']', p + 1))
+    if (p + 1 < t.size() && t[p + 1] == '(') return true;
+  for (std::size_t p = t.find("://"); p != std::string_view::npos; p = t.find("://", p + 1)) {
+    std::string_view before = t.substr(0, p);
+    if (before.ends_with("http") || before.ends_with("https")) return true;
   }
   return false;
 }
 
-void assign_ascii_lower(std::string& out, std::string_view text) {
-  out.assign(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+bool starts_with_lowered(std::string_view text, std::string_view lower_keyword) noexcept {
+  if (text.size() < lower_keyword.size()) return false;
+  for (std::size_t i = 0; i < lower_keyword.size(); ++i)
+    if (ascii_lower(text[i]) != lower_keyword[i]) return false;
+  return true;
 }
+
+// For each letter a to z, the keywords that start with it (bit i stands for normative_keywords[i]),
+// so that a word is compared only with the few keywords that share its first letter.
+constexpr std::array<std::uint16_t, 26> keywords_by_initial = [] {
+  std::array<std::uint16_t, 26> table{};
+  for (std::size_t i = 0; i < normative_keywords.size(); ++i)
+    table[static_cast<std::size_t>(normative_keywords[i][0] - 'a')] |= static_cast<std::uint16_t>(1u << i);
+  return table;
+}();
+
+bool keyword_at(std::string_view rest) noexcept {
+  if (rest.empty()) return false;
+  const char initial = ascii_lower(rest[0]);
+  if (initial < 'a' || initial > 'z') return false;
+  for (unsigned mask = keywords_by_initial[static_cast<std::size_t>(initial - 'a')]; mask != 0; mask &= mask - 1)
+    if (starts_with_lowered(rest, normative_keywords[static_cast<std::size_t>(std::countr_zero(mask))])) return true;
+  return false;
+}
+
+// A keyword counts at the start of the ASCII-lowercased line or right after any space in it. The
+// line is lowered as it is read rather than copied, and only the starts of words are visited.
+bool has_normative_keyword(std::string_view t) noexcept {
+  if (keyword_at(t)) return true;
+  for (std::size_t p = t.find(' '); p != std::string_view::npos; p = t.find(' ', p + 1))
+    if (keyword_at(t.substr(p + 1))) return true;
+  return false;
+}
+
+// overlaps_any for ranges asked about in increasing order of start, as the lines are: one forward
+// walk over the set replaces a search per line.
+class ForwardOverlaps {
+ public:
+  explicit ForwardOverlaps(const RangeSet& normalized) : set_(normalized) {}
+
+  bool operator()(ByteRange range) noexcept {
+    if (range.empty()) return false;
+    while (next_ < set_.size() && set_[next_].end <= range.start) ++next_;
+    return next_ < set_.size() && set_[next_].start < range.end;
+  }
+
+ private:
+  const RangeSet& set_;
+  std::size_t next_ = 0;
+};
 
 }  // namespace
 
@@ -85,26 +122,28 @@ RangeSet fenced_block_ranges(std::string_view text, const LineIndex& lines) {
 
 EditList markdown_dedupe(std::string_view text, const std::vector<ByteRange>& protected_ranges,
                          const std::vector<ByteRange>& fenced_ranges) {
+  return markdown_dedupe(LineIndex(text), protected_ranges, fenced_ranges);
+}
+
+EditList markdown_dedupe(const LineIndex& lines, const std::vector<ByteRange>& protected_ranges,
+                         const std::vector<ByteRange>& fenced_ranges) {
   EditList edits;
-  const LineIndex lines(text);
   const RangeSet protected_set = edit::normalize_ranges(protected_ranges);
   const RangeSet fenced = edit::normalize_ranges(fenced_ranges);
+  ForwardOverlaps touches_protected(protected_set);
+  ForwardOverlaps touches_fence(fenced);
 
-  // The trimmed text of the last line a duplicate may be compared with; it points into `text`.
+  // The trimmed text of the last line a duplicate may be compared with; it points into the text.
   bool has_prev = false;
   std::string_view prev;
-  std::string lowered;  // reused so that lowering costs no allocation per line
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const edit::LineSpan& line = lines[i];
     const ByteRange content{line.content_start, line.content_end};
     const std::string_view t = edit::trim_white_space(lines.content(i));
-    bool comparable = !lines.is_blank(i) && !t.empty() && t[0] != '#' && !t.starts_with("```") &&
-                      !t.starts_with("~~~") && !edit::overlaps_any(content, protected_set) &&
-                      !edit::overlaps_any(content, fenced) && !has_link_marker(t);
-    if (comparable) {
-      assign_ascii_lower(lowered, t);
-      comparable = !has_normative_keyword(lowered);
-    }
+    const bool comparable = !lines.is_blank(i) && !t.empty() && t[0] != '#' && !t.starts_with("```") &&
+                            !t.starts_with("~~~") && !touches_protected(content) &&
+                            !touches_fence(content) && !has_link_marker(t) &&
+                            !has_normative_keyword(t);
     if (!comparable) {
       has_prev = false;
       continue;

@@ -18,5 +18,8 @@ edit::RangeSet fenced_block_ranges(std::string_view text, const edit::LineIndex&
 // never deleted and never serve as the line compared with. Both range lists may be unsorted.
 edit::EditList markdown_dedupe(std::string_view text, const std::vector<edit::ByteRange>& protected_ranges,
                                const std::vector<edit::ByteRange>& fenced_ranges);
+// The same over lines already split, so that a caller who found the fences can reuse them.
+edit::EditList markdown_dedupe(const edit::LineIndex& lines, const std::vector<edit::ByteRange>& protected_ranges,
+                               const std::vector<edit::ByteRange>& fenced_ranges);
 
 }  // namespace tersewright::transform

@@ -101,6 +101,11 @@ INSTANTIATE_TEST_SUITE_P(
         DedupeCase{"ProtectedResets", "a\na\na\n", {{2, 3}}, {}, "a\na\na\n"},
         DedupeCase{"ProtectedUnsorted", "a\na\nb\nb\n", {{6, 7}, {0, 1}}, {}, "a\na\nb\nb\n"},
         DedupeCase{"ProtectedLineFeedOnly", "a\na\n", {{1, 2}}, {{2, 4}}, "a\n"},
+        // Several fences and protected lines, so that later lines are judged against later ranges.
+        DedupeCase{"BetweenSeveralFences", "```\na\n```\nb\nb\n~~~\nb\n~~~\nd\nd\n", {}, {{12, 14}, {26, 28}},
+                   "```\na\n```\nb\n~~~\nb\n~~~\nd\n"},
+        DedupeCase{"InterleavedProtection", "a\na\nb\nb\nc\nc\nd\nd\n", {{12, 13}, {2, 3}, {8, 9}}, {{6, 8}},
+                   "a\na\nb\nc\nc\nd\nd\n"},
         DedupeCase{"EmptyText", "", {}, {}, ""}));
 
 struct KeywordCase {
@@ -110,9 +115,9 @@ struct KeywordCase {
 
 void PrintTo(const KeywordCase& c, std::ostream* os) { *os << ::testing::PrintToString(std::string(c.line)); }
 
-class MarkdownKeywords : public ::testing::TestWithParam<KeywordCase> {};
+class MarkdownExclusions : public ::testing::TestWithParam<KeywordCase> {};
 
-TEST_P(MarkdownKeywords, NormativeLinesAreKept) {
+TEST_P(MarkdownExclusions, RepeatSurvivesOrNot) {
   const std::string line = GetParam().line;
   const std::string text = line + "\n" + line + "\n";
   auto edits = markdown_dedupe(text, {}, {});
@@ -120,7 +125,7 @@ TEST_P(MarkdownKeywords, NormativeLinesAreKept) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, MarkdownKeywords,
+    Table, MarkdownExclusions,
     ::testing::Values(
         // Every keyword, at the start and after a space, in any letter case.
         KeywordCase{"must do", true}, KeywordCase{"You SHALL pass", true}, KeywordCase{"required field", true},
@@ -132,10 +137,14 @@ INSTANTIATE_TEST_SUITE_P(
         // Near misses: no space before it, a tab before it, or a different word.
         KeywordCase{"xmust", false}, KeywordCase{"a\tmust", false}, KeywordCase{"(must)", false},
         KeywordCase{"notes", false}, KeywordCase{"see the docs", false}, KeywordCase{"reference", false},
-        KeywordCase{"warn", false}, KeywordCase{"plain prose", false}));
+        KeywordCase{"warn", false}, KeywordCase{"plain prose", false},
+        // Link markers, case-sensitive and anywhere in the line.
+        KeywordCase{"get http://x", true}, KeywordCase{"https://x.org", true}, KeywordCase{"a](b", true},
+        KeywordCase{"[a] (b)", false}, KeywordCase{"ftp://x", false}, KeywordCase{"Http://x", false},
+        KeywordCase{"http:/x", false}, KeywordCase{"http : //x", false}));
 
 // The trimmed line is what is tested, so a keyword behind leading White_Space is at the start.
-TEST(MarkdownKeywordsTrim, LeadingWhiteSpaceIsTrimmedFirst) {
+TEST(MarkdownKeywordTrim, LeadingWhiteSpaceIsTrimmedFirst) {
   EXPECT_TRUE(markdown_dedupe("\xC2\xA0must\n\xC2\xA0must\n", {}, {}).empty());
 }
 
