@@ -7,11 +7,11 @@ bool refuse_extra_positionals(const Signature& signature, Py_ssize_t given) {
   const char* verb = given == 1 ? "was" : "were";
   const auto most = signature.parameters.size();
   if (signature.required == most) {
-    PyErr_Format(PyExc_TypeError, "%s takes %zu positional arguments but %zd %s given", signature.function, most,
-                 given, verb);
+    PyErr_Format(PyExc_TypeError, "%s takes %zu positional arguments but %zd %s given", signature.function, most, given,
+                 verb);
   } else {
-    PyErr_Format(PyExc_TypeError, "%s takes from %zu to %zu positional arguments but %zd %s given",
-                 signature.function, signature.required, most, given, verb);
+    PyErr_Format(PyExc_TypeError, "%s takes from %zu to %zu positional arguments but %zd %s given", signature.function,
+                 signature.required, most, given, verb);
   }
   return false;
 }

@@ -16,7 +16,7 @@
 namespace tersewright::python {
 
 struct EngineObject {
-  PyObject_HEAD
+  PyObject ob_base;
   analyzer::AnalyzerRegistry registry;
 };
 
@@ -35,21 +35,28 @@ struct RequestFields {
 };
 
 struct RequestObject {
-  PyObject_HEAD
+  PyObject ob_base;
   RequestFields fields;
   // Folds in progress over this request; its properties cannot be assigned meanwhile.
   Py_ssize_t borrows;
 };
 
 struct ResultObject {
-  PyObject_HEAD
+  PyObject ob_base;
   transform::FoldResult result;
 };
 
 struct ReportObject {
-  PyObject_HEAD
+  PyObject ob_base;
   transform::Report report;
 };
+
+// Like the built-in types, the classes refuse new or replaced class attributes.
+#ifdef Py_TPFLAGS_IMMUTABLETYPE
+inline constexpr unsigned long immutable_type_flag = Py_TPFLAGS_IMMUTABLETYPE;
+#else
+inline constexpr unsigned long immutable_type_flag = 0;
+#endif
 
 // Each returns a new reference to a new heap type, or null with an exception set.
 PyTypeObject* create_engine_type();

@@ -67,9 +67,9 @@ bool flag_from(PyObject* value, bool& out) {
   return true;
 }
 
-// Iterates a non-str sequence once, handing each item to take.
-template <class Take>
-bool each_item(PyObject* value, Take&& take, auto& out) {
+// Iterates a non-str sequence once, handing each item to take, which appends to items.
+template <class Item, class Take>
+bool each_item(PyObject* value, std::vector<Item>& items, Take&& take) {
   if (PyUnicode_Check(value)) {
     PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
     return false;
@@ -79,7 +79,7 @@ bool each_item(PyObject* value, Take&& take, auto& out) {
   if (hint < 0) {
     PyErr_Clear();
   } else {
-    out.reserve(static_cast<std::size_t>(std::min(hint, max_reserved_items)));
+    items.reserve(static_cast<std::size_t>(std::min(hint, max_reserved_items)));
   }
   Owned iterator(PyObject_GetIter(value));
   if (!iterator) return false;
@@ -90,34 +90,27 @@ bool each_item(PyObject* value, Take&& take, auto& out) {
 }
 
 bool ranges_from(PyObject* value, std::vector<edit::ByteRange>& out) {
-  return each_item(
-      value,
-      [&out](PyObject* item) {
-        if (!PyTuple_Check(item)) return refuse_type(item, "PyTuple");
-        if (PyTuple_GET_SIZE(item) != 2) {
-          PyErr_Format(PyExc_ValueError, "expected tuple of length 2, but got tuple of length %zd",
-                       PyTuple_GET_SIZE(item));
-          return false;
-        }
-        edit::ByteRange range;
-        if (!count_from(PyTuple_GET_ITEM(item, 0), range.start)) return false;
-        if (!count_from(PyTuple_GET_ITEM(item, 1), range.end)) return false;
-        out.push_back(range);
-        return true;
-      },
-      out);
+  return each_item(value, out, [&out](PyObject* item) {
+    if (!PyTuple_Check(item)) return refuse_type(item, "PyTuple");
+    if (PyTuple_GET_SIZE(item) != 2) {
+      PyErr_Format(PyExc_ValueError, "expected tuple of length 2, but got tuple of length %zd", PyTuple_GET_SIZE(item));
+      return false;
+    }
+    edit::ByteRange range;
+    if (!count_from(PyTuple_GET_ITEM(item, 0), range.start)) return false;
+    if (!count_from(PyTuple_GET_ITEM(item, 1), range.end)) return false;
+    out.push_back(range);
+    return true;
+  });
 }
 
 bool markers_from(PyObject* value, std::vector<std::string>& out) {
-  return each_item(
-      value,
-      [&out](PyObject* item) {
-        std::string marker;
-        if (!text_from(item, marker)) return false;
-        out.push_back(std::move(marker));
-        return true;
-      },
-      out);
+  return each_item(value, out, [&out](PyObject* item) {
+    std::string marker;
+    if (!text_from(item, marker)) return false;
+    out.push_back(std::move(marker));
+    return true;
+  });
 }
 
 template <class T, class From>

@@ -73,8 +73,7 @@ PyObject* engine_fold_file(PyObject* self, PyObject* const* args, Py_ssize_t nar
 }
 
 PyMethodDef engine_methods[] = {
-    {"fold", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_fold)),
-     METH_FASTCALL | METH_KEYWORDS,
+    {"fold", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_fold)), METH_FASTCALL | METH_KEYWORDS,
      "fold($self, content, profile=\"safe\", path=None, language=None, allow_lossy=None, budget_bytes=None, "
      "budget_chars=None, protected_ranges=None, protected_line_markers=None)\n--\n\n"
      "Fold raw content using keyword configuration."},
@@ -98,10 +97,7 @@ PyType_Slot engine_slots[] = {
 };
 
 PyType_Spec engine_spec = {
-    "builtins.Engine",
-    static_cast<int>(sizeof(EngineObject)),
-    0,
-    Py_TPFLAGS_DEFAULT,
+    "builtins.Engine", static_cast<int>(sizeof(EngineObject)), 0, Py_TPFLAGS_DEFAULT | immutable_type_flag,
     engine_slots,
 };
 

@@ -141,8 +141,7 @@ PyObject* fold_request(const analyzer::AnalyzerRegistry& registry, RequestObject
   const int budgets = int{fields.budget_bytes.has_value()} + int{fields.budget_chars.has_value()} +
                       int{fields.budget_tokens.has_value()};
   if (budgets > 1) {
-    return raise_with(state.invalid_config_error,
-                      "specify at most one of budget_bytes, budget_chars, budget_tokens");
+    return raise_with(state.invalid_config_error, "specify at most one of budget_bytes, budget_chars, budget_tokens");
   }
   if (fields.budget_bytes) {
     request.budget = transform::Budget{transform::BudgetMetric::bytes, *fields.budget_bytes};

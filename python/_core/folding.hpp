@@ -15,10 +15,9 @@
 
 namespace tersewright::python {
 
-inline constexpr const char* content_fold_parameters[] = {
-    "content",      "profile",      "path",
-    "language",     "allow_lossy",  "budget_bytes",
-    "budget_chars", "protected_ranges", "protected_line_markers"};
+inline constexpr const char* content_fold_parameters[] = {"content",      "profile",          "path",
+                                                          "language",     "allow_lossy",      "budget_bytes",
+                                                          "budget_chars", "protected_ranges", "protected_line_markers"};
 inline constexpr const char* file_fold_parameters[] = {"path", "profile", "language", "allow_lossy"};
 
 struct ContentArguments {

@@ -72,8 +72,8 @@ PyObject* module_profile_info(PyObject*, PyObject* const* args, Py_ssize_t nargs
     if (!convert_text(slots[0], "name", name)) return nullptr;
     auto profile = transform::lookup_profile(name);
     if (!profile) {
-      // The caller's own str object: the message is the name exactly as given.
-      PyErr_SetObject(module_state().unknown_profile_error, slots[0]);
+      Owned message(new_str(profile.error().name));  // the name exactly as given
+      if (message) PyErr_SetObject(module_state().unknown_profile_error, message.get());
       return nullptr;
     }
     return to_python(profile_tree(profile.value()));
@@ -200,9 +200,9 @@ PyObject* initialise() {
   if (!engine || !request || !result || !report) return nullptr;
 
   PyObject* m = module.get();
-  if (!add(m, "Engine", engine.get()) || !add(m, "FoldRequest", request.get()) ||
-      !add(m, "FoldResult", result.get()) || !add(m, "Report", report.get()) ||
-      !add(m, "TerseWrightError", state.base_error) || !add(m, "UnknownProfileError", state.unknown_profile_error) ||
+  if (!add(m, "Engine", engine.get()) || !add(m, "FoldRequest", request.get()) || !add(m, "FoldResult", result.get()) ||
+      !add(m, "Report", report.get()) || !add(m, "TerseWrightError", state.base_error) ||
+      !add(m, "UnknownProfileError", state.unknown_profile_error) ||
       !add(m, "InvalidConfigError", state.invalid_config_error) ||
       !add(m, "BudgetNotMetError", state.budget_not_met_error)) {
     return nullptr;

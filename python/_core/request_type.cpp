@@ -24,16 +24,14 @@ enum class Field : int {
 };
 
 constexpr const char* constructor_parameters[] = {
-    "content",      "profile",      "path",      "language",         "allow_lossy",           "budget_bytes",
+    "content",      "profile",       "path",      "language",         "allow_lossy",           "budget_bytes",
     "budget_chars", "budget_tokens", "tokenizer", "protected_ranges", "protected_line_markers"};
 
 constexpr Signature constructor_signature{"FoldRequest.__new__()", constructor_parameters, 1};
 
 RequestObject* as_request(PyObject* self) noexcept { return reinterpret_cast<RequestObject*>(self); }
 
-PyObject* optional_str(const std::optional<std::string>& text) {
-  return text ? new_str(*text) : Py_NewRef(Py_None);
-}
+PyObject* optional_str(const std::optional<std::string>& text) { return text ? new_str(*text) : Py_NewRef(Py_None); }
 
 PyObject* optional_int(const std::optional<std::uint64_t>& number) {
   return number ? PyLong_FromUnsignedLongLong(*number) : Py_NewRef(Py_None);
@@ -99,8 +97,7 @@ bool write_field(RequestFields& fields, Field field, PyObject* value) {
     case Field::allow_lossy: return replace(value, "allow_lossy", fields.allow_lossy, convert_optional_flag);
     case Field::budget_bytes: return replace(value, "budget_bytes", fields.budget_bytes, convert_optional_count);
     case Field::budget_chars: return replace(value, "budget_chars", fields.budget_chars, convert_optional_count);
-    case Field::budget_tokens:
-      return replace(value, "budget_tokens", fields.budget_tokens, convert_optional_count);
+    case Field::budget_tokens: return replace(value, "budget_tokens", fields.budget_tokens, convert_optional_count);
     case Field::protected_ranges:
       return replace(value, "protected_ranges", fields.protected_ranges, convert_optional_ranges);
     case Field::protected_line_markers:
@@ -240,7 +237,7 @@ PyType_Spec request_spec = {
     "builtins.FoldRequest",
     static_cast<int>(sizeof(RequestObject)),
     0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC,
+    Py_TPFLAGS_DEFAULT | immutable_type_flag | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC,
     request_slots,
 };
 

@@ -67,19 +67,13 @@ PyGetSetDef result_properties[] = {
 constexpr const char result_doc[] = "A typed transformation result.";
 
 PyType_Slot result_slots[] = {
-    {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(result_dealloc)},
-    {Py_tp_repr, reinterpret_cast<void*>(result_repr)},
-    {Py_tp_getset, result_properties},
-    {Py_tp_doc, const_cast<char*>(result_doc)},
-    {0, nullptr},
+    {Py_tp_new, reinterpret_cast<void*>(no_constructor)}, {Py_tp_dealloc, reinterpret_cast<void*>(result_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(result_repr)},   {Py_tp_getset, result_properties},
+    {Py_tp_doc, const_cast<char*>(result_doc)},           {0, nullptr},
 };
 
 PyType_Spec result_spec = {
-    "builtins.FoldResult",
-    static_cast<int>(sizeof(ResultObject)),
-    0,
-    Py_TPFLAGS_DEFAULT,
+    "builtins.FoldResult", static_cast<int>(sizeof(ResultObject)), 0, Py_TPFLAGS_DEFAULT | immutable_type_flag,
     result_slots,
 };
 
@@ -205,10 +199,7 @@ PyType_Slot report_slots[] = {
 };
 
 PyType_Spec report_spec = {
-    "builtins.Report",
-    static_cast<int>(sizeof(ReportObject)),
-    0,
-    Py_TPFLAGS_DEFAULT,
+    "builtins.Report", static_cast<int>(sizeof(ReportObject)), 0, Py_TPFLAGS_DEFAULT | immutable_type_flag,
     report_slots,
 };
 

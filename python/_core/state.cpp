@@ -1,8 +1,9 @@
+#include "state.hpp"
+
 #include <cstring>
 
 #include "classes.hpp"
 #include "guard.hpp"
-#include "state.hpp"
 
 namespace tersewright::python {
 

@@ -32,8 +32,8 @@ char32_t decode_at(std::string_view text, std::size_t& offset) noexcept {
 
 void append_hex_escape(std::string& out, char32_t code_point) {
   std::array<char, 8> digits{};
-  const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(),
-                                          static_cast<std::uint32_t>(code_point), 16);
+  const auto [end, error] =
+      std::to_chars(digits.data(), digits.data() + digits.size(), static_cast<std::uint32_t>(code_point), 16);
   static_cast<void>(error);  // eight hex digits always suffice for a code point
   out += "\\u{";
   out.append(digits.data(), end);

@@ -11,8 +11,7 @@ _LanguageId = Literal[
 _ParseStatus = Literal["parsed", "parse_failed", "unsupported", "fallback"]
 
 class _Tokenizer(Protocol):
-    # Optional: a missing or non-str name is reported as "caller-supplied".
-    name: str
+    # A `name` attribute (str) is optional; without one the report says "caller-supplied".
     def count(self, text: str, /) -> SupportsIndex: ...
 
 class TerseWrightError(Exception): ...
@@ -62,7 +61,7 @@ class FoldRequest:
         budget_bytes: _Count | None = None,
         budget_chars: _Count | None = None,
         budget_tokens: _Count | None = None,
-        tokenizer: _Tokenizer | Any | None = None,
+        tokenizer: _Tokenizer | None = None,
         protected_ranges: Sequence[_Range] | None = None,
         protected_line_markers: Sequence[str] | None = None,
     ) -> FoldRequest: ...

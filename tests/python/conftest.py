@@ -1,0 +1,29 @@
+import contextlib
+
+import pytest
+
+import tersewright
+
+
+@pytest.fixture(scope="session")
+def core():
+    return tersewright._core
+
+
+@pytest.fixture(scope="session")
+def engine():
+    return tersewright.Engine()
+
+
+@contextlib.contextmanager
+def raises_exactly(exception_type, message):
+    """Demands exactly this exception type (not a subclass) and exactly this message."""
+    with pytest.raises(exception_type) as info:
+        yield info
+    assert info.type is exception_type
+    assert str(info.value) == message
+
+
+def plain(content, **options):
+    """Folds as plain text, whose only rules are the two whitespace rules, so reports are predictable."""
+    return tersewright.fold(content, language="text", **options)
