@@ -2,6 +2,8 @@
 //
 //   parse_bench LANGUAGE FILE... [--benchmark_* flags]
 //
+// An argument @LIST names a file that lists one path per line, for corpora whose paths would not
+// fit on a command line.
 // Each iteration parses every file once with a fresh parser, as a fold does, and keeps nothing.
 // bench/run_bench.py runs it with --benchmark_format=json and divides fold time by parse time.
 #include <benchmark/benchmark.h>
@@ -9,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -47,12 +50,30 @@ void bare_parse(benchmark::State& state, const TSLanguage* grammar, const std::v
   state.counters["files"] = static_cast<double>(texts->size());
 }
 
+std::vector<std::string> expand_lists(int argc, char** argv) {
+  std::vector<std::string> paths;
+  for (int i = 2; i < argc; ++i) {
+    if (argv[i][0] != '@') {
+      paths.emplace_back(argv[i]);
+      continue;
+    }
+    std::ifstream list(argv[i] + 1);
+    if (!list) {
+      std::fprintf(stderr, "parse_bench: cannot read %s\n", argv[i] + 1);
+      std::exit(2);
+    }
+    for (std::string line; std::getline(list, line);)
+      if (!line.empty()) paths.push_back(line);
+  }
+  return paths;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (argc < 3) {
-    std::fprintf(stderr, "usage: parse_bench LANGUAGE FILE... [--benchmark_* flags]\n");
+    std::fprintf(stderr, "usage: parse_bench LANGUAGE FILE|@LIST... [--benchmark_* flags]\n");
     return 2;
   }
   const auto language = tersewright::analyzer::parse_language_name(argv[1]);
@@ -61,15 +82,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "parse_bench: %s is not a language with a syntax tree\n", argv[1]);
     return 2;
   }
-  std::vector<std::string> texts(static_cast<std::size_t>(argc - 2));
-  for (int i = 2; i < argc; ++i) {
-    std::string& text = texts[static_cast<std::size_t>(i - 2)];
-    if (!read_file(argv[i], text)) {
-      std::fprintf(stderr, "parse_bench: cannot read %s\n", argv[i]);
+  const std::vector<std::string> paths = expand_lists(argc, argv);
+  std::vector<std::string> texts(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (!read_file(paths[i].c_str(), texts[i])) {
+      std::fprintf(stderr, "parse_bench: cannot read %s\n", paths[i].c_str());
       return 2;
     }
-    if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
-      std::fprintf(stderr, "parse_bench: %s is larger than tree-sitter can parse in one piece\n", argv[i]);
+    if (texts[i].size() > std::numeric_limits<std::uint32_t>::max()) {
+      std::fprintf(stderr, "parse_bench: %s is larger than tree-sitter can parse in one piece\n", paths[i].c_str());
       return 2;
     }
   }
