@@ -14,7 +14,7 @@ import os
 import sys
 from typing import Callable, Dict, List
 
-GENERATOR_VERSION = 1
+GENERATOR_VERSION = 2
 DEFAULT_SEED = 20240601
 MB = 1_000_000
 
@@ -346,7 +346,7 @@ def json_corpus(rng: Rng, size: int) -> str:
         if index:
             record = ",\n" + record
         pieces.append(record)
-        length += len(record)
+        length += len(record.encode("utf-8"))
         index += 1
     pieces.append("\n]\n")
     return "".join(pieces)
@@ -365,11 +365,11 @@ def text_corpus(rng: Rng, size: int) -> str:
 
 
 def fill(out: List[str], size: int, unit: Callable[[], None]) -> str:
-    """Call unit until the pieces add up to size characters; ASCII-heavy, so about size bytes."""
-    length, counted = sum(map(len, out)), len(out)
+    """Call unit until the pieces add up to size bytes of UTF-8."""
+    length, counted = sum(len(p.encode("utf-8")) for p in out), len(out)
     while length < size:
         unit()
-        length += sum(map(len, out[counted:]))
+        length += sum(len(p.encode("utf-8")) for p in out[counted:])
         counted = len(out)
     return "".join(out)
 

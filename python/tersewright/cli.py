@@ -590,7 +590,7 @@ def profile_table() -> str:
     """The profiles as a Markdown table, built from profile_info so that it cannot drift."""
     rows = [
         "| profile | comments | docstrings | blank lines | interface only | log repeats kept |"
-        " Markdown dedupe | lossy by default |",
+        " Markdown dedupe | lossy rules allowed |",
         "|---|---|---|---|---|---|---|---|",
     ]
     for name in profiles():
@@ -670,7 +670,8 @@ def command_detect(args: argparse.Namespace) -> int:
         except OSError as error:
             raise CliError(f"cannot read {source.shown}: {_reason(error)}") from None
         language = detect_language(_detection_head(head), _path_hint(source.shown))
-        sys.stdout.write(f"{source.shown}\t{language}\n")
+        # Bytes, so that a file name that is not UTF-8 comes out as it is on disk.
+        sys.stdout.buffer.write(os.fsencode(source.shown) + b"\t" + language.encode() + b"\n")
     sys.stdout.flush()
     return EXIT_OK
 

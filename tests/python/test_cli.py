@@ -254,3 +254,12 @@ def test_directive_markers_survive_comment_stripping(marker):
     source = f"x = 1\n# {marker} something\ny = 2  # plain\n"
     done = run("fold", "--language", "python", "--keep-directives", stdin=source.encode())
     assert done.stdout.decode() == f"x = 1\n# {marker} something\ny = 2\n"
+
+
+def test_file_names_that_are_not_utf8_pass_through_unchanged(tmp_path):
+    name = b"caf\xe9.py"
+    (tmp_path / os.fsdecode(name)).write_text("x = 1  # c\n")
+    detect = run("detect", ".", cwd=tmp_path)
+    assert (detect.returncode, detect.stdout) == (0, name + b"\tpython\n")
+    bundle = run("fold", ".", cwd=tmp_path)
+    assert (bundle.returncode, bundle.stdout) == (0, b"==> " + name + b" <==\nx = 1\n")
