@@ -55,6 +55,12 @@ class CMakeBuild(build_ext):
 
 
 setup(
+    # Package layout here rather than in pyproject.toml, whose [tool.setuptools] table Debian's
+    # setuptools still flags as beta.
+    package_dir={"": "python"},
+    packages=["tersewright"],
+    package_data={"tersewright": ["_core.pyi", "py.typed"]},
+    include_package_data=False,
     ext_modules=[Extension("tersewright._core", sources=[])],
     cmdclass={"build_ext": CMakeBuild},
     # setuptools' scratch space (and by default its own CMake tree) in one place that `make clean` removes.

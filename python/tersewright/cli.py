@@ -365,14 +365,18 @@ class OutputFile:
     def __init__(self, path: Optional[str]):
         self.path = path
         self._temp: Optional[str] = None
+        self._mode = 0o644
         self.stream: IO[bytes] = sys.stdout.buffer
         if path is None:
             return
         try:
-            replaceable = not os.path.exists(path) or stat.S_ISREG(os.stat(path).st_mode)
-            if replaceable:
+            existing = os.stat(path) if os.path.exists(path) else None
+            if existing is None or stat.S_ISREG(existing.st_mode):
                 directory = os.path.dirname(os.path.abspath(path))
                 fd, self._temp = tempfile.mkstemp(prefix=".tersewright-", dir=directory)
+                # mkstemp creates the file private; give it the mode the replaced file had, or the
+                # mode a new file would get.
+                self._mode = stat.S_IMODE(existing.st_mode) if existing else 0o666 & ~_umask()
                 self.stream = os.fdopen(fd, "wb")
             else:
                 # A device or a pipe (/dev/stdout, a FIFO) cannot be replaced by renaming.
@@ -395,7 +399,7 @@ class OutputFile:
                 return
             self.stream.close()
             if self._temp is not None:
-                os.chmod(self._temp, 0o666 & ~_umask())
+                os.chmod(self._temp, self._mode)
                 os.replace(self._temp, self.path)
                 self._temp = None
         except BrokenPipeError:

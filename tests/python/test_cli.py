@@ -75,9 +75,13 @@ def test_fold_stdin_matches_python_api(args, kwargs, content):
 
 def test_fold_file_uses_its_path_for_detection_and_writes_output_file(tmp_path):
     (tmp_path / "m.py").write_text(PY)
+    (tmp_path / "out.py").write_text("old")
+    (tmp_path / "out.py").chmod(0o751)
     done = run("fold", "m.py", "--output", "out.py", "--report", "text", cwd=tmp_path)
     assert done.returncode == 0 and done.stdout == b""
     assert (tmp_path / "out.py").read_text() == tersewright.fold(PY, path="m.py").output
+    assert (tmp_path / "out.py").stat().st_mode & 0o777 == 0o751  # replaced, not recreated private
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["m.py", "out.py"]  # no temporary file left
     assert done.stderr.decode().startswith("m.py: python, parsed, profile safe, syntax valid")
     assert "strip_comments" in done.stderr.decode()
 
