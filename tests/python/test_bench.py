@@ -39,6 +39,12 @@ def test_corpus_files_are_reused_and_named_by_kind_size_and_seed(tmp_path):
     assert corpus.corpus_file(str(tmp_path), "log", 0.01) == first
     assert Path(first).read_text() == "changed"
     assert Path(first).name == f"log-0_01mb-seed{corpus.DEFAULT_SEED}-v{corpus.GENERATOR_VERSION}.log"
+    older = tmp_path / f"log-0_02mb-seed{corpus.DEFAULT_SEED}-v0.log"
+    other_seed = tmp_path / "log-0_02mb-seed7-v0.log"
+    older.write_text("old")
+    other_seed.write_text("old")
+    corpus.corpus_file(str(tmp_path), "log", 0.02)
+    assert not older.exists() and other_seed.exists()  # only the superseded version goes
 
 
 def test_run_bench_prints_one_row_per_kind_and_profile(tmp_path):
