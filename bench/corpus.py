@@ -206,7 +206,7 @@ def typescript_unit(rng: Rng, out: List[str]) -> None:
             out.append(f"    for (const {noun} of items) {{\n      total += {noun}.id * {rng.below(9) + 1};{eol(rng)}    }}\n")
         elif case == 1:
             out.append(f"    try {{\n      const res = await this.http.get<{name}>(`/api/{noun}s/${{id}}`);\n")
-            out.append(f"      this.cache.set(key, res);\n    }} catch (err: unknown) {{\n      // @ts-expect-error the logger takes any\n      this.log.warn(err, total);\n    }}\n")
+            out.append("      this.cache.set(key, res);\n    } catch (err: unknown) {\n      // @ts-expect-error the logger takes any\n      this.log.warn(err, total);\n    }\n")
         else:
             out.append(f"    if (!this.cache.has(key)) {{ /* {sentence(rng)} */\n      return undefined;\n    }}\n")
         out.append(f"    return this.cache.get(key);\n  }}\n{gap(rng)}")
