@@ -29,7 +29,7 @@ bench: build
 	$(PYTHON) bench/run_bench.py --build-dir $(BUILD) $(BENCH_ARGS)
 
 demo: deps build
-	$(BUILD)/tersewright_fold --profile safe bench/samples/demo.py
+	PYTHONUNBUFFERED=1 PYTHONPATH=$(BUILD)/python $(PYTHON) -m tersewright fold --profile safe --report text bench/samples/demo.py
 
 clean:
 	rm -rf $(BUILD)
