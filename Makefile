@@ -5,7 +5,7 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all configure build test demo deps clean fuzz fuzz-build sanitize leakcheck hostile
+.PHONY: all configure build test demo bench deps clean fuzz fuzz-build sanitize leakcheck hostile
 
 all: build
 
@@ -23,8 +23,13 @@ test: build
 deps:
 	bash .ci/install-deps
 
+# End-to-end benchmark table (a few minutes); BENCH_ARGS=--full for 100 MB of every kind,
+# BENCH_ARGS="--corpus DIR" to add real files.
+bench: build
+	$(PYTHON) bench/run_bench.py --build-dir $(BUILD) $(BENCH_ARGS)
+
 demo: deps build
-	$(BUILD)/tersewright_fold --profile safe bench/samples/demo.py
+	PYTHONUNBUFFERED=1 PYTHONPATH=$(BUILD)/python $(PYTHON) -m tersewright fold --profile safe --report text bench/samples/demo.py
 
 clean:
 	rm -rf $(BUILD)

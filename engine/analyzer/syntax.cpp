@@ -91,6 +91,7 @@ std::string_view statement_block_kind(Language language) noexcept {
 using KindFlags = std::vector<std::uint16_t>;
 
 KindFlags classify_symbols(const LanguageSpec& spec) {
+  if (spec.grammar == nullptr) return {};
   const std::uint32_t count = ts_language_symbol_count(spec.grammar);
   const std::string_view block_kind = statement_block_kind(spec.language);
   KindFlags flags(count, 0);
@@ -187,8 +188,7 @@ bool holds_statement(const KindFlags& flags, Cursor& aux, TSNode block) {
 }
 
 // Fills the sequences; false when the tree holds a block the language does not allow to be empty.
-bool collect(const LanguageSpec& spec, TSNode root, Analysis& analysis) {
-  const KindFlags flags = classify_symbols(spec);
+bool collect(const LanguageSpec& spec, const KindFlags& flags, TSNode root, Analysis& analysis) {
   const TSFieldId body_field = ts_language_field_id_for_name(
       spec.grammar, spec.body_field.data(), static_cast<std::uint32_t>(spec.body_field.size()));
 
@@ -208,9 +208,8 @@ bool collect(const LanguageSpec& spec, TSNode root, Analysis& analysis) {
   });
 }
 
-bool free_of_empty_blocks(const LanguageSpec& spec, TSNode root) {
+bool free_of_empty_blocks(const LanguageSpec& spec, const KindFlags& flags, TSNode root) {
   if (statement_block_kind(spec.language).empty()) return true;
-  const KindFlags flags = classify_symbols(spec);
   Cursor aux(root);
   return walk_pre_order(root, [&](TSNode node) {
     return !(flags_of(flags, node) & statement_block) || holds_statement(flags, aux, node);
@@ -273,14 +272,14 @@ LanguageSpec spec_row(Language language) {
 
 }  // namespace
 
-Analyzer::Analyzer(LanguageSpec spec) : spec_(std::move(spec)) {}
+Analyzer::Analyzer(LanguageSpec spec) : spec_(std::move(spec)), kind_flags_(classify_symbols(spec_)) {}
 
 Analysis Analyzer::analyze(std::string_view text) const {
   Analysis analysis;
   analysis.language = spec_.language;
   TreePtr tree = parse_clean(spec_.grammar, text);
   if (!tree) return analysis;
-  if (!collect(spec_, ts_tree_root_node(tree.get()), analysis)) {
+  if (!collect(spec_, kind_flags_, ts_tree_root_node(tree.get()), analysis)) {
     Analysis failed;
     failed.language = spec_.language;
     return failed;
@@ -291,7 +290,7 @@ Analysis Analyzer::analyze(std::string_view text) const {
 
 bool Analyzer::parses_cleanly(std::string_view text) const {
   TreePtr tree = parse_clean(spec_.grammar, text);
-  return tree && free_of_empty_blocks(spec_, ts_tree_root_node(tree.get()));
+  return tree && free_of_empty_blocks(spec_, kind_flags_, ts_tree_root_node(tree.get()));
 }
 
 AnalyzerRegistry AnalyzerRegistry::built_in() {

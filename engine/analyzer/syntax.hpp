@@ -55,6 +55,9 @@ class Analyzer {
 
  private:
   LanguageSpec spec_;
+  // What each grammar symbol counts as under this row, indexed by symbol id; derived once from
+  // the row so that a walk classifies a node with one lookup.
+  std::vector<std::uint16_t> kind_flags_;
 };
 
 class AnalyzerRegistry {

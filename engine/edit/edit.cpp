@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "edit/line_index.hpp"
 #include "edit/text.hpp"
@@ -35,20 +36,49 @@ std::string_view rule_name(Rule rule) noexcept { return info(rule).name; }
 std::string_view rule_description(Rule rule) noexcept { return info(rule).description; }
 bool rule_is_lossy(Rule rule) noexcept { return info(rule).lossy; }
 
+namespace {
+
+// The whole span of the line holding offset, and where its content ends (before LF, and before
+// one CR that precedes the LF).
+struct LineAround {
+  std::uint64_t start;
+  std::uint64_t end;
+  std::uint64_t content_end;
+};
+
+LineAround line_around(std::string_view text, std::uint64_t offset) noexcept {
+  LineAround line{0, text.size(), text.size()};
+  if (const void* before = offset > 0 ? memrchr(text.data(), '\n', offset) : nullptr)
+    line.start = static_cast<std::uint64_t>(static_cast<const char*>(before) - text.data()) + 1;
+  const void* feed = offset < text.size() ? std::memchr(text.data() + offset, '\n', text.size() - offset) : nullptr;
+  if (feed) {
+    const std::uint64_t at = static_cast<std::uint64_t>(static_cast<const char*>(feed) - text.data());
+    line.end = at + 1;
+    line.content_end = (at > line.start && text[at - 1] == '\r') ? at - 1 : at;
+  }
+  return line;
+}
+
+}  // namespace
+
 RangeSet build_protected_ranges(std::string_view text, const std::vector<ByteRange>& explicit_ranges,
                                 const std::vector<std::string>& markers) {
   std::vector<ByteRange> ranges = explicit_ranges;
-  bool any_marker = std::any_of(markers.begin(), markers.end(), [](const std::string& m) { return !m.empty(); });
-  if (any_marker) {
-    LineIndex lines(text);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      std::string_view content = lines.content(i);
-      for (const std::string& marker : markers) {
-        if (marker.empty()) continue;
-        if (content.find(marker) != std::string_view::npos) {
-          ranges.push_back(ByteRange{lines[i].start, lines[i].end});
-          break;
-        }
+  // Each marker is searched through the whole text once rather than line by line; a hit protects
+  // its line when it lies within the line's content (a marker holding a line feed never does).
+  for (const std::string& marker : markers) {
+    if (marker.empty()) continue;
+    std::uint64_t from = 0;
+    while (from < text.size()) {
+      const void* hit = memmem(text.data() + from, text.size() - from, marker.data(), marker.size());
+      if (!hit) break;
+      const std::uint64_t at = static_cast<std::uint64_t>(static_cast<const char*>(hit) - text.data());
+      const LineAround line = line_around(text, at);
+      if (at + marker.size() <= line.content_end) {
+        ranges.push_back(ByteRange{line.start, line.end});
+        from = line.end;  // the line is protected; look on from the next one
+      } else {
+        from = at + 1;
       }
     }
   }

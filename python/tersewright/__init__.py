@@ -18,6 +18,7 @@ from ._core import (
     profiles,
     supported_languages,
 )
+from .directives import DIRECTIVE_MARKERS  # noqa: F401  (comments that tools act on)
 
 __all__ = [
     "Engine",

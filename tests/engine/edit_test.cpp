@@ -211,3 +211,38 @@ TEST(Text, CountsMatchBytewiseAtEveryAlignment) {
 }
 
 }  // namespace
+
+namespace {
+
+// The whole-text marker search against the plain definition: a line is protected when one of the
+// markers occurs inside its content.
+RangeSet protected_by_definition(std::string_view text, const std::vector<std::string>& markers) {
+  std::vector<ByteRange> ranges;
+  LineIndex lines(text);
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    for (const std::string& m : markers)
+      if (!m.empty() && lines.content(i).find(m) != std::string_view::npos) {
+        ranges.push_back({lines[i].start, lines[i].end});
+        break;
+      }
+  return normalize_ranges(ranges);
+}
+
+TEST(Protection, MarkerSearchMatchesLineDefinition) {
+  const std::vector<std::vector<std::string>> marker_sets = {
+      {"ab"}, {"a\nb"}, {"b\r"}, {"\r\n"}, {"", "ba", "aa"}, {"a"}, {"\n"}, {"b\rb"}};
+  const char alphabet[] = {'a', 'b', '\n', '\r', ' '};
+  std::uint32_t seed = 99;
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (int i = 0; i < round % 40; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      text += alphabet[(seed >> 16) % 5];
+    }
+    for (const auto& markers : marker_sets)
+      ASSERT_EQ(build_protected_ranges(text, {}, markers), protected_by_definition(text, markers))
+          << "round " << round << " marker " << markers[0];
+  }
+}
+
+}  // namespace

@@ -1,0 +1,269 @@
+"""The command line, run as `python -m tersewright` in a subprocess, checked against the Python API."""
+
+import json
+import os
+import pty
+import re
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+import tersewright
+
+PACKAGE_ROOT = str(Path(tersewright.__file__).resolve().parent.parent)
+
+LOG = "2024-05-01 10:00:00 INFO started\n" + "2024-05-01 10:00:01 WARN retry  \n" * 3 + "\n\n\n"
+TEXT = "alpha  \nbeta tersewright:keep  \ngamma FOO  \ndelta # noqa  \n\n\n\nend\n"
+PY = "import os  # why\n# type: ignore\nx = 1   # trailing\n\n\n\ndef f():\n    '''Doc.'''\n    return x\n"
+
+
+def run(*args, stdin=b"", cwd=None, stderr_tty=False):
+    env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
+    command = [sys.executable, "-m", "tersewright", *args]
+    if not stderr_tty:
+        return subprocess.run(command, input=stdin, cwd=cwd, env=env, capture_output=True, timeout=120)
+    controller, terminal = pty.openpty()
+    try:
+        done = subprocess.run(command, input=stdin, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=terminal, timeout=120)
+    finally:
+        os.close(terminal)
+    chunks = []
+    while True:
+        try:
+            chunk = os.read(controller, 65536)
+        except OSError:
+            break
+        if not chunk:
+            break
+        chunks.append(chunk)
+    os.close(controller)
+    done.stderr = b"".join(chunks)
+    return done
+
+
+# cli arguments, the keyword arguments of tersewright.fold that must give the same fold, content
+SAME_AS_PYTHON = [
+    ([], {}, PY),
+    (["--language", "py"], {"language": "py"}, PY),
+    (["--profile", "code-review", "--language", "python"], {"profile": "code-review", "language": "python"}, PY),
+    (["--profile", "budgeted", "--language", "python"], {"profile": "budgeted", "language": "python"}, PY),
+    (["--language", "python", "--keep-directives"], {"language": "python", "protected_line_markers": tersewright.DIRECTIVE_MARKERS}, PY),
+    (["--profile", "logs"], {"profile": "logs"}, LOG),
+    (["--profile", "logs", "--no-allow-lossy"], {"profile": "logs", "allow_lossy": False}, LOG),
+    (["--profile", "safe", "--allow-lossy", "--language", "log"], {"allow_lossy": True, "language": "log"}, LOG),
+    (["--language", "text", "--budget-bytes", "12"], {"language": "text", "budget_bytes": 12}, TEXT),
+    (["--language", "text", "--budget-chars", "1000"], {"language": "text", "budget_chars": 1000}, TEXT),
+    (["--language", "text", "--protect-marker", "FOO"], {"language": "text", "protected_line_markers": ["FOO"]}, TEXT),
+    (["--language", "text", "--protect-marker", "FOO", "--protect-marker", "alpha"],
+     {"language": "text", "protected_line_markers": ["FOO", "alpha"]}, TEXT),
+    (["--language", "text", "--no-protect-markers"], {"language": "text", "protected_line_markers": []}, TEXT),
+    (["--language", "text", "--protect-marker", "FOO", "--keep-directives"],
+     {"language": "text", "protected_line_markers": ["FOO", *tersewright.DIRECTIVE_MARKERS[2:]]}, TEXT),
+]
+
+
+@pytest.mark.parametrize("args,kwargs,content", SAME_AS_PYTHON)
+def test_fold_stdin_matches_python_api(args, kwargs, content):
+    done = run("fold", "--report", "json", *args, stdin=content.encode())
+    expected = tersewright.fold(content, **kwargs)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.decode() == expected.output
+    assert done.stderr.decode() == expected.report.to_json() + "\n"
+
+
+def test_fold_file_uses_its_path_for_detection_and_writes_output_file(tmp_path):
+    (tmp_path / "m.py").write_text(PY)
+    (tmp_path / "out.py").write_text("old")
+    (tmp_path / "out.py").chmod(0o751)
+    done = run("fold", "m.py", "--output", "out.py", "--report", "text", cwd=tmp_path)
+    assert done.returncode == 0 and done.stdout == b""
+    assert (tmp_path / "out.py").read_text() == tersewright.fold(PY, path="m.py").output
+    assert (tmp_path / "out.py").stat().st_mode & 0o777 == 0o751  # replaced, not recreated private
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["m.py", "out.py"]  # no temporary file left
+    assert done.stderr.decode().startswith("m.py: python, parsed, profile safe, syntax valid")
+    assert "strip_comments" in done.stderr.decode()
+
+
+# arguments, standard input, exit status, pattern that the one-line message must match
+FAILURES = [
+    (["fold", "--profile", "Safe"], b"x", 2, r"^tersewright: unknown profile 'Safe' \(choose from safe, "),
+    (["fold", "--language", "COBOL"], b"x", 2, r"^tersewright: unknown language: cobol$"),
+    (["fold", "missing.txt"], b"", 2, r"^tersewright: cannot read missing.txt: No such file or directory$"),
+    (["fold", "bad.txt"], b"", 2, r"^tersewright: cannot fold bad.txt: not UTF-8 text$"),
+    (["fold"], b"\xff\xfe", 2, r"^tersewright: standard input is not UTF-8 text$"),
+    (["fold", "-", "bad.txt"], b"", 2, r"cannot be combined with other paths$"),
+    (["fold", "--output-dir", "out"], b"x", 2, r"not standard input$"),
+    (["profiles", "nope"], b"", 2, r"^tersewright: unknown profile 'nope'"),
+    (["detect", "missing.txt"], b"", 2, r"^tersewright: cannot read missing.txt: "),
+    (["fold", "--budget-bytes", "-1"], b"x", 2, r"--budget-bytes: must be between 0 and"),
+    (["fold", "--budget-bytes", str(2**64)], b"x", 2, r"must be between 0 and 18446744073709551615"),
+    (["fold", "--budget-bytes", "1", "--budget-chars", "1"], b"x", 2, r"not allowed with argument"),
+    (["fold", "--protect-marker", "a", "--no-protect-markers"], b"x", 2, r"not allowed with argument"),
+    (["fold", "--report", "yaml"], b"x", 2, r"invalid choice: 'yaml'"),
+    (["frobnicate"], b"", 2, r"invalid choice: 'frobnicate'"),
+    ([], b"", 2, r"required: COMMAND"),
+    (["fold", "--language", "text", "--budget-bytes", "3", "--fail-over-budget"], b"abcd", 1, None),
+    (["fold", "--language", "text", "--budget-bytes", "4", "--fail-over-budget"], b"abcd", 0, None),
+    (["fold", "--language", "text", "--budget-bytes", "3"], b"abcd", 0, None),
+]
+
+
+@pytest.mark.parametrize("args,stdin,status,message", FAILURES)
+def test_exit_status_and_message(tmp_path, args, stdin, status, message):
+    (tmp_path / "bad.txt").write_bytes(b"caf\xe9\n")
+    done = run(*args, stdin=stdin, cwd=tmp_path)
+    err = done.stderr.decode()
+    assert done.returncode == status, err
+    assert "Traceback" not in err
+    if message is None:
+        assert done.stdout == stdin and err == ""  # over budget or not, the output is still written
+    else:
+        assert re.search(message, err.splitlines()[-1]), err
+
+
+@pytest.fixture
+def tree(tmp_path):
+    """A small tree with every kind of entry the walk must treat specially."""
+    root = tmp_path / "proj"
+    (root / "a").mkdir(parents=True)
+    (root / ".git").mkdir()
+    (root / ".git" / "config").write_text("[core]\n")
+    (root / "a" / "y.log").write_text(LOG)
+    (root / "a" / "z.py").write_text(PY)
+    (root / "b.txt").write_text("no final newline  ")
+    (root / "bin.dat").write_bytes(b"\x00\x01binary")
+    (tmp_path / "outside.txt").write_text("outside\n")
+    (tmp_path / "y.log").write_text("another log\n")
+    (root / "link_in").symlink_to("a/z.py")
+    (root / "link_out").symlink_to("../outside.txt")
+    (root / "loop").symlink_to(".")
+    return tmp_path
+
+
+FOLDED = ["proj/a/y.log", "proj/a/z.py", "proj/b.txt", "proj/link_in"]
+
+
+def test_bundle_walks_sorted_skips_and_summarises(tree):
+    done = run("fold", "proj", cwd=tree)
+    assert done.returncode == 0
+    out = done.stdout.decode()
+    assert re.findall(r"^==> (.*) <==$", out, re.M) == FOLDED
+    assert "==> proj/b.txt <==\nno final newline\n==> proj/link_in <==\n" in out
+    assert out.endswith(tersewright.fold(PY, path="proj/link_in").output)
+    assert done.stderr.decode().splitlines() == [
+        "tersewright: skipping proj/bin.dat: not UTF-8 text",
+        "tersewright: skipping proj/link_out: symbolic link leads out of proj",
+        "tersewright: 4 files folded, 2 skipped, {} bytes in, {} bytes out, {} reduction, 0 over budget".format(
+            *_totals(tree)
+        ),
+    ]
+
+
+def _totals(tree):
+    texts = {name: (tree / name).read_text() for name in FOLDED}
+    folded = {name: tersewright.fold(text, path=name).output for name, text in texts.items()}
+    size_in = sum(len(t.encode()) for t in texts.values())
+    size_out = sum(len(t.encode()) for t in folded.values())
+    return size_in, size_out, f"{1 - size_out / size_in:.1%}"
+
+
+def test_jobs_give_identical_output(tree):
+    one = run("fold", "proj", "proj/b.txt", "--report", "json", "--jobs", "1", cwd=tree)
+    three = run("fold", "proj", "proj/b.txt", "--report", "json", "--jobs", "3", cwd=tree)
+    assert (three.returncode, three.stdout, three.stderr) == (one.returncode, one.stdout, one.stderr)
+    assert len([line for line in one.stderr.splitlines() if line.startswith(b"{")]) == 4
+
+
+def test_output_dir_mirrors_tree_and_skips_its_own_results(tree):
+    first = run("fold", "proj", "--output-dir", "proj/out", cwd=tree)
+    assert first.returncode == 0 and first.stdout == b""
+    written = sorted(str(p.relative_to(tree / "proj" / "out")) for p in (tree / "proj" / "out").rglob("*") if p.is_file())
+    assert written == ["a/y.log", "a/z.py", "b.txt", "link_in"]
+    assert (tree / "proj/out/a/z.py").read_text() == tersewright.fold(PY, path="proj/a/z.py").output
+    second = run("fold", "proj", "--output-dir", "proj/out", cwd=tree)
+    assert second.stderr == first.stderr  # the first run's results are not folded again
+
+
+@pytest.mark.parametrize(
+    "args,message",
+    [
+        (["proj/a", "y.log", "--output-dir", "out"], r"^tersewright: proj/a/y.log and y.log would both be written to out/y.log$"),
+        (["proj/a", "--output-dir", "proj/a"], r"refusing to overwrite the input proj/a/y.log"),
+        (["proj", "--output-dir", "outside.txt"], r"cannot write into outside.txt: not a directory"),
+    ],
+)
+def test_output_dir_conflicts_write_nothing(tree, args, message):
+    before = sorted(tree.rglob("*"))
+    done = run("fold", *args, cwd=tree)
+    assert done.returncode == 2 and re.search(message, done.stderr.decode())
+    assert sorted(tree.rglob("*")) == before
+
+
+def test_bundle_to_file_equals_stdout_and_budget_failure(tree):
+    plain = run("fold", "proj", cwd=tree)
+    done = run("fold", "proj", "--output", "bundle.txt", "--budget-bytes", "20", "--fail-over-budget", cwd=tree)
+    assert done.returncode == 1
+    assert (tree / "bundle.txt").read_bytes() == plain.stdout
+    assert done.stderr.decode().splitlines()[-1].endswith(" 3 over budget")
+
+
+def test_progress_bar_only_on_a_terminal(tmp_path):
+    for i in range(12):
+        (tmp_path / f"f{i:02}.txt").write_text("x  \n")
+    on_tty = run("fold", ".", stderr_tty=True, cwd=tmp_path)
+    piped = run("fold", ".", cwd=tmp_path)
+    assert on_tty.stdout == piped.stdout
+    assert b"] 12/12 f11.txt" in on_tty.stderr
+    assert b"\r" not in piped.stderr and b"\x1b" not in piped.stderr
+
+
+def test_detect_walks_and_matches_python_api(tmp_path):
+    files = {
+        "a.py": "",
+        "b.TSX": "",
+        "notes": "# Title\n\n- item\n",
+        "events": LOG,
+        "data": '{"k": [1, 2]}\n',
+        # byte 4096 falls inside a two-byte character: the sample must end before it
+        "long": "[" + "1," * 2047 + "é]",
+    }
+    for name, text in files.items():
+        (tmp_path / name).write_text(text)
+    done = run("detect", ".", cwd=tmp_path)
+    assert done.returncode == 0
+    expected = [f"{name}\t{tersewright.detect_language(files[name], name)}" for name in sorted(files)]
+    assert done.stdout.decode().splitlines() == expected
+    assert "a.py\tpython" in expected and "notes\tmarkdown" in expected and "long\tunknown" in expected
+
+
+def test_profiles_commands():
+    listing = run("profiles").stdout.decode().splitlines()
+    assert [line.split()[0] for line in listing] == tersewright.profiles()
+    assert json.loads(run("profiles", "logs").stdout) == tersewright.profile_info("logs")
+    table = run("profiles", "--markdown").stdout.decode()
+    assert "| `logs` | keep | keep | collapse to one | no | 1 | no | yes |" in table
+    assert run("--version").stdout.decode() == f"tersewright {tersewright.__version__}\n"
+
+
+@pytest.mark.parametrize(
+    "marker",
+    ["#!", "coding:", "coding=", "# type:", "# noqa", "# pragma", "//go:build", "// +build", "//go:generate",
+     "//go:embed", "//go:linkname", "//export", "/// <reference", "@ts-ignore", "@ts-expect-error", "@ts-nocheck",
+     "eslint-disable", "prettier-ignore", "istanbul ignore", "SAFETY:"],
+)
+def test_directive_markers_survive_comment_stripping(marker):
+    assert tersewright.DIRECTIVE_MARKERS[:2] == ("tersewright:keep", "@tersewright-keep")
+    source = f"x = 1\n# {marker} something\ny = 2  # plain\n"
+    done = run("fold", "--language", "python", "--keep-directives", stdin=source.encode())
+    assert done.stdout.decode() == f"x = 1\n# {marker} something\ny = 2\n"
+
+
+def test_file_names_that_are_not_utf8_pass_through_unchanged(tmp_path):
+    name = b"caf\xe9.py"
+    (tmp_path / os.fsdecode(name)).write_text("x = 1  # c\n")
+    detect = run("detect", ".", cwd=tmp_path)
+    assert (detect.returncode, detect.stdout) == (0, name + b"\tpython\n")
+    bundle = run("fold", ".", cwd=tmp_path)
+    assert (bundle.returncode, bundle.stdout) == (0, b"==> " + name + b" <==\nx = 1\n")
