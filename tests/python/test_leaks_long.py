@@ -119,9 +119,12 @@ def test_many_folds_through_every_entry_point_do_not_leak():
             ops[i % len(ops)]()
         gc.collect()
         rss_growth, block_growth = rss() - rss_before, sys.getallocatedblocks() - blocks_before
+        calls_per_operation = ITERATIONS // len(ops)
     finally:
         os.unlink(handle.name)
-    print(f"{ITERATIONS} calls: RSS growth {rss_growth / 1024:.0f} KiB, allocated blocks growth {block_growth}")
+    print(f"{ITERATIONS} calls ({calls_per_operation} per entry point or error path): "
+          f"RSS growth {rss_growth / 1024:.0f} KiB, allocated blocks growth {block_growth}")
     assert rss_growth < RSS_LIMIT
-    # A leaked object per call would show as thousands of blocks; allow a little interpreter noise.
-    assert block_growth < 200
+    # One object leaked by a single entry point on each of its calls would add ITERATIONS / len(ops)
+    # blocks (625 at 20,000 calls); the interpreter's own caches drift by a hundred or so.
+    assert block_growth < max(200, ITERATIONS // len(ops) // 4)
