@@ -6,6 +6,8 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -443,11 +445,34 @@ void check_budget(const Params& p, const transform::FoldResult& result, const st
                                                      std::to_string(p.limit) + " under metric '" + b.metric + "'");
 }
 
+// Replaying a finding with TERSEWRIGHT_FUZZ_VERBOSE=1 prints the request it makes.
+void describe(const Params& p) {
+  std::fprintf(stderr, "profile \"%s\" language %d path \"%s\" allow_lossy %d budget %d/%llu\n", p.profile.c_str(),
+               p.language ? static_cast<int>(*p.language) : -1, p.path ? p.path->c_str() : "(none)",
+               p.allow_lossy ? static_cast<int>(*p.allow_lossy) : -1, static_cast<int>(p.budget),
+               static_cast<unsigned long long>(p.limit));
+  if (p.ranges)
+    for (const auto& r : *p.ranges)
+      std::fprintf(stderr, "range %llu..%llu\n", static_cast<unsigned long long>(r.start),
+                   static_cast<unsigned long long>(r.end));
+  if (p.markers)
+    for (const auto& m : *p.markers) std::fprintf(stderr, "marker \"%s\"\n", m.c_str());
+  std::fprintf(stderr, "content (%zu bytes): \"", p.content.size());
+  for (unsigned char c : p.content) {
+    if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"')
+      std::fputc(c, stderr);
+    else
+      std::fprintf(stderr, "\\x%02x", c);
+  }
+  std::fprintf(stderr, "\"\n");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   const Params p = draw(in);
+  if (std::getenv("TERSEWRIGHT_FUZZ_VERBOSE") != nullptr) describe(p);
 
   std::vector<std::string> counted;
   int names = 0;

@@ -91,6 +91,18 @@ def test_ten_thousand_nested_python_blocks():
     assert (result.report.parse_status, result.output) == ("parse_failed", content)
 
 
+# A short text on which the TypeScript grammar's error recovery once ran for minutes and took
+# gigabytes; the parse is now cut off after a bounded amount of work.
+RUNAWAY = ("pa2024-\ufffd\ufffd" + "\x00" * 7 + "{0202221://Y\ufffd\n]]]G222\ufffd\ufffdte://\ufffdite"
+           + "\ufffd" * 4 + ".\ufffd]]]]]4-01]-8")
+
+
+@pytest.mark.parametrize("language", ["typescript", "tsx"])
+def test_runaway_error_recovery_ends_in_the_unchanged_fallback(language):
+    result = tersewright.fold(RUNAWAY, "interface-only", language=language)
+    assert (result.report.parse_status, result.output) == ("parse_failed", RUNAWAY)
+
+
 # --- large inputs ---------------------------------------------------------------------------------
 
 @large
