@@ -74,6 +74,10 @@ EditList trim_trailing_whitespace(std::string_view text, const std::vector<ByteR
     if (skip_whitespace_only_lines && k == content.size()) continue;
     if (hard_breaks && k >= 2) continue;
     std::uint64_t end = rules.lines[i].content_end;
+    // Spaces between a carriage return and the line feed stay: removing them would make that
+    // carriage return part of the terminator, changing the line beyond the bytes removed (a line
+    // of a carriage return and spaces would turn blank, and the next fold would fold it again).
+    if (end - k > rules.lines[i].content_start && text[end - k - 1] == '\r' && rules.lines[i].end > end) continue;
     // Spaces at the end of a literal's opening line belong to the literal's value.
     if (edit::overlaps_any(ByteRange{end - k, end}, rules.literals)) continue;
     edits.push_back(Edit{std::string(), end - k, end, Rule::trim_trailing_whitespace});

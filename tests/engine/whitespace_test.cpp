@@ -64,6 +64,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"trailing_spaces_and_tabs", "x = 1  \ny\t \t\n", BlankLineMode::collapse_to_one, "x = 1\ny\n", 2, 0},
         Case{"space_before_crlf", "a \r\nb\r\n", BlankLineMode::collapse_to_one, "a\r\nb\r\n", 1, 0},
         Case{"final_space_cr_not_trimmed", "a\nb \r", BlankLineMode::collapse_to_one, "a\nb \r", 0, 0},
+        // Trimming these runs would turn the carriage return into part of a CR LF terminator: the
+        // second line would come out blank and a second fold would collapse it with its neighbours.
+        Case{"spaces_after_lone_cr_stay", "a\n\r \n\nb\r\t\n", BlankLineMode::collapse_to_one,
+             "a\n\r \n\nb\r\t\n", 0, 0},
+        Case{"space_before_lone_cr_is_not_trailing", "a \r \n", BlankLineMode::collapse_to_one, "a \r \n", 0, 0},
         Case{"crlf_blank_run", "a\r\n\r\n\r\n\r\nb", BlankLineMode::collapse_to_one, "a\r\n\r\nb", 0, 1},
         // The empty text is one empty line: remove_all proposes an empty deletion, which changes
         // nothing but is still counted.
