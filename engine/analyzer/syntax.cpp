@@ -95,10 +95,6 @@ TreePtr parse_clean(const TSLanguage* grammar, std::string_view text) {
   return tree;
 }
 
-bool contains(const std::vector<std::string_view>& kinds, std::string_view kind) {
-  return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
-}
-
 // What a node kind means to the analysis, one bit per independent test.
 enum KindFlag : std::uint16_t {
   comment_kind = 1u << 0,
@@ -123,27 +119,53 @@ std::string_view statement_block_kind(Language language) noexcept {
 // twins), so every id is classified once by its name up front and the walk only indexes.
 using KindFlags = std::vector<std::uint16_t>;
 
+// Every exact kind name the row tests, with the flags it carries, ordered for binary search by
+// (length, bytes) so that most symbols are turned away on their length alone.
+std::vector<std::pair<std::string_view, std::uint16_t>> named_kinds(const LanguageSpec& spec) {
+  std::vector<std::pair<std::string_view, std::uint16_t>> named;
+  auto add = [&](std::string_view name, std::uint16_t flag) {
+    for (auto& entry : named)
+      if (entry.first == name) {
+        entry.second |= flag;
+        return;
+      }
+    named.emplace_back(name, flag);
+  };
+  for (std::string_view k : spec.comment_kinds) add(k, comment_kind);
+  for (std::string_view k : spec.error_handler_kinds) add(k, error_handler_kind);
+  for (std::string_view k : spec.declaration_kinds) add(k, declaration_kind);
+  for (std::string_view k : spec.body_kinds) add(k, body_kind);
+  if (spec.has_docstrings) {
+    add("module", docstring_container);
+    add("block", docstring_container);
+    add("expression_statement", expression_statement_kind);
+    add("string", docstring_literal);
+    add("concatenated_string", docstring_literal);
+  }
+  std::sort(named.begin(), named.end(), [](const auto& a, const auto& b) {
+    return a.first.size() != b.first.size() ? a.first.size() < b.first.size() : a.first < b.first;
+  });
+  return named;
+}
+
 KindFlags classify_symbols(const LanguageSpec& spec) {
   if (spec.grammar == nullptr) return {};
   const std::uint32_t count = ts_language_symbol_count(spec.grammar);
   const std::string_view block_kind = statement_block_kind(spec.language);
+  const auto named = named_kinds(spec);
   KindFlags flags(count, 0);
   for (std::uint32_t id = 0; id < count; ++id) {
     const char* name_ptr = ts_language_symbol_name(spec.grammar, static_cast<TSSymbol>(id));
     if (name_ptr == nullptr) continue;
     const std::string_view name(name_ptr);
     std::uint16_t f = 0;
-    if (contains(spec.comment_kinds, name)) f |= comment_kind;
+    auto hit = std::lower_bound(named.begin(), named.end(), name, [](const auto& entry, std::string_view n) {
+      return entry.first.size() != n.size() ? entry.first.size() < n.size() : entry.first < n;
+    });
+    if (hit != named.end() && hit->first == name) f |= hit->second;
     if (name.find("string") != std::string_view::npos) f |= string_kind;
-    if (contains(spec.error_handler_kinds, name)) f |= error_handler_kind;
-    if (contains(spec.declaration_kinds, name)) f |= declaration_kind;
-    if (contains(spec.body_kinds, name)) f |= body_kind;
-    if (spec.has_docstrings) {
-      if (name == "module" || name == "block") f |= docstring_container;
-      if (name == "expression_statement") f |= expression_statement_kind;
-      if (name == "string" || name == "concatenated_string") f |= docstring_literal;
-    }
-    if (!block_kind.empty() && name == block_kind && ts_language_symbol_type(spec.grammar, static_cast<TSSymbol>(id)) == TSSymbolTypeRegular)
+    if (!block_kind.empty() && name == block_kind &&
+        ts_language_symbol_type(spec.grammar, static_cast<TSSymbol>(id)) == TSSymbolTypeRegular)
       f |= statement_block;
     flags[id] = f;
   }
