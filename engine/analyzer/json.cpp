@@ -382,6 +382,22 @@ class Parser {
   std::vector<std::size_t> order_;  // scratch for ordering the members of one object
 };
 
+template <typename Integer>
+void append_integer(std::string& out, Integer value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+}  // namespace
+
+namespace {
+
+bool key_less(const Member& member, std::string_view key) noexcept { return std::string_view(member.first) < key; }
+bool member_less(const Member& a, const Member& b) noexcept { return a.first < b.first; }
+
+}  // namespace
+
 void append_string(std::string& out, std::string_view text) {
   static constexpr char hex[] = "0123456789abcdef";
   out.push_back('"');
@@ -408,22 +424,6 @@ void append_string(std::string& out, std::string_view text) {
   out.append(text.data() + run, text.size() - run);
   out.push_back('"');
 }
-
-template <typename Integer>
-void append_integer(std::string& out, Integer value) {
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
-}
-
-}  // namespace
-
-namespace {
-
-bool key_less(const Member& member, std::string_view key) noexcept { return std::string_view(member.first) < key; }
-bool member_less(const Member& a, const Member& b) noexcept { return a.first < b.first; }
-
-}  // namespace
 
 const Value* find(const Object& object, std::string_view key) noexcept {
   const auto it = std::lower_bound(object.begin(), object.end(), key, key_less);

@@ -73,6 +73,10 @@ bool is_valid(std::string_view text);
 // written as sort_members() would order it). A tree nested deeper than max_depth is written too.
 std::string write_compact(const Value& value);
 
+// Appends the text as a JSON string literal: quote, backslash and control characters escaped
+// (\b \t \n \f \r by name, the others as \u00XX); every other byte is copied as it is.
+void append_string(std::string& out, std::string_view text);
+
 // Appends the shortest round-trip form of a finite double in the compact notation
 // (plain for decimal exponents -5..15, ending in ".0" when integral; otherwise d.ddde-7 style).
 // A value that is not finite has no JSON form and is written as null.
