@@ -219,8 +219,8 @@ bool keys_sorted(const json::Value& root) {
       for (const json::Value& item : *array) stack.push_back(&item);
     } else if (const auto* object = std::get_if<json::Object>(&v->data)) {
       for (std::size_t k = 0; k < object->size(); ++k) {
-        if (k > 0 && !((*object)[k - 1].first < (*object)[k].first)) return false;
-        stack.push_back(&(*object)[k].second);
+        if (k > 0 && !((*object)[k - 1].key < (*object)[k].key)) return false;
+        stack.push_back(&(*object)[k].value);
       }
     }
   }

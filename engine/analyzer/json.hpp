@@ -42,9 +42,9 @@ struct Value {
 // whether the pair itself is destructible while it is still being defined.
 struct Member {
   Member() = default;
-  Member(std::string key, Value value) : first(std::move(key)), second(std::move(value)) {}
-  std::string first;
-  Value second;
+  Member(std::string key, Value value) : key(std::move(key)), value(std::move(value)) {}
+  std::string key;
+  Value value;
 };
 
 // The member's value, or null when the key is absent. The object must be sorted.

@@ -116,8 +116,8 @@ bool objects_strictly_ordered(const json::Value& root) {
       for (const json::Value& element : *array) pending.push_back(&element);
     } else if (const auto* object = std::get_if<json::Object>(&value->data)) {
       for (std::size_t i = 0; i < object->size(); ++i) {
-        if (i > 0 && !((*object)[i - 1].first < (*object)[i].first)) return false;
-        pending.push_back(&(*object)[i].second);
+        if (i > 0 && !((*object)[i - 1].key < (*object)[i].key)) return false;
+        pending.push_back(&(*object)[i].value);
       }
     }
   }

@@ -1,13 +1,18 @@
+// Strict JSON validation, and parsing into a value tree, in one pass over the text.
 #include "analyzer/json.hpp"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
-#include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
+
+#include "analyzer/json_order.hpp"
 
 namespace tersewright::analyzer::json {
 namespace {
@@ -127,32 +132,13 @@ class Parser {
       Value closed;
       if (frame.object) {
         std::string* keys = keys_.data() + frame.key_start;
-        // Order the member indices first so each member moves once, straight to its place.
-        order_.resize(count);
-        for (std::size_t i = 0; i < count; ++i) order_[i] = i;
-        const auto key_less = [keys](std::size_t a, std::size_t b) { return keys[a] < keys[b]; };
-        bool ascending = true;
-        for (std::size_t i = 1; ascending && i < count; ++i) ascending = keys[i - 1] < keys[i];
-        if (!ascending) {
-          if (count <= 16) {
-            // Stable insertion sort: small objects are the common case and need no buffer.
-            for (std::size_t i = 1; i < count; ++i) {
-              const std::size_t index = order_[i];
-              std::size_t j = i;
-              for (; j > 0 && key_less(index, order_[j - 1]); --j) order_[j] = order_[j - 1];
-              order_[j] = index;
-            }
-          } else {
-            std::stable_sort(order_.begin(), order_.end(), key_less);
-          }
-        }
         Object& object = closed.data.template emplace<Object>();
-        object.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) {
-          const std::size_t index = order_[i];
-          // Equal keys sit together in text order; the last of them is the one kept.
-          if (!ascending && i + 1 < count && keys[order_[i + 1]] == keys[index]) continue;
-          object.emplace_back(std::move(keys[index]), std::move(members[index]));
+        if (order_by_key(count, [keys](std::size_t i) -> const std::string& { return keys[i]; }, order_)) {
+          object.reserve(order_.size());
+          for (const std::size_t index : order_) object.emplace_back(std::move(keys[index]), std::move(members[index]));
+        } else {
+          object.reserve(count);
+          for (std::size_t i = 0; i < count; ++i) object.emplace_back(std::move(keys[i]), std::move(members[i]));
         }
         keys_.resize(frame.key_start);
       } else {
@@ -382,81 +368,7 @@ class Parser {
   std::vector<std::size_t> order_;  // scratch for ordering the members of one object
 };
 
-template <typename Integer>
-void append_integer(std::string& out, Integer value) {
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
-}
-
 }  // namespace
-
-namespace {
-
-bool key_less(const Member& member, std::string_view key) noexcept { return std::string_view(member.first) < key; }
-bool member_less(const Member& a, const Member& b) noexcept { return a.first < b.first; }
-
-}  // namespace
-
-void append_string(std::string& out, std::string_view text) {
-  static constexpr char hex[] = "0123456789abcdef";
-  out.push_back('"');
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
-    out.append(text.data() + run, i - run);
-    run = i + 1;
-    switch (c) {
-      case '"': out.append("\\\""); break;
-      case '\\': out.append("\\\\"); break;
-      case '\b': out.append("\\b"); break;
-      case '\t': out.append("\\t"); break;
-      case '\n': out.append("\\n"); break;
-      case '\f': out.append("\\f"); break;
-      case '\r': out.append("\\r"); break;
-      default: {
-        const char escape[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xF]};
-        out.append(escape, 6);
-      }
-    }
-  }
-  out.append(text.data() + run, text.size() - run);
-  out.push_back('"');
-}
-
-const Value* find(const Object& object, std::string_view key) noexcept {
-  const auto it = std::lower_bound(object.begin(), object.end(), key, key_less);
-  return it != object.end() && it->first == key ? &it->second : nullptr;
-}
-
-Value* find(Object& object, std::string_view key) noexcept {
-  const auto it = std::lower_bound(object.begin(), object.end(), key, key_less);
-  return it != object.end() && it->first == key ? &it->second : nullptr;
-}
-
-void set(Object& object, std::string key, Value value) {
-  const auto it = std::lower_bound(object.begin(), object.end(), std::string_view(key), key_less);
-  if (it != object.end() && it->first == key)
-    it->second = std::move(value);
-  else
-    object.emplace(it, std::move(key), std::move(value));
-}
-
-void sort_members(Object& object) {
-  // Most objects arrive in order with distinct keys; they cost one comparison per member.
-  const auto not_ascending = [](const Member& a, const Member& b) { return !(a.first < b.first); };
-  if (std::adjacent_find(object.begin(), object.end(), not_ascending) == object.end()) return;
-  std::stable_sort(object.begin(), object.end(), member_less);
-  auto kept = object.begin();
-  for (auto it = object.begin(); it != object.end(); ++it) {
-    const auto next = it + 1;
-    if (next != object.end() && next->first == it->first) continue;  // a later duplicate wins
-    if (kept != it) *kept = std::move(*it);
-    ++kept;
-  }
-  object.erase(kept, object.end());
-}
 
 std::optional<Value> parse(std::string_view text) {
   Parser<true> parser(text);
@@ -467,136 +379,6 @@ std::optional<Value> parse(std::string_view text) {
 bool is_valid(std::string_view text) {
   Parser<false> parser(text);
   return parser.run();
-}
-
-void append_double(std::string& out, double value) {
-  if (!std::isfinite(value)) {
-    out.append("null");
-    return;
-  }
-  // Shortest round-trip digits in scientific form, e.g. "-1.2345e+19"; only the notation changes below.
-  char sci[32];
-  const char* const sci_end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
-  const char* p = sci;
-  char text[48];  // at most 24 bytes are written: sign, 17 digits, "0.0000" or "e-324"
-  char* t = text;
-  if (*p == '-') *t++ = *p++;
-  char digits[20];
-  int count = 0;
-  for (; *p != 'e'; ++p)
-    if (*p != '.') digits[count++] = *p;
-  ++p;
-  const bool exponent_negative = *p++ == '-';
-  int exponent = 0;
-  for (; p != sci_end; ++p) exponent = exponent * 10 + (*p - '0');
-  if (exponent_negative) exponent = -exponent;
-
-  const auto put = [&t](const char* from, int n) {
-    std::memcpy(t, from, static_cast<std::size_t>(n));
-    t += n;
-  };
-  const auto fill_zeros = [&t](int n) {
-    std::memset(t, '0', static_cast<std::size_t>(n));
-    t += n;
-  };
-  if (exponent >= -5 && exponent <= 15) {
-    if (exponent < 0) {
-      put("0.", 2);
-      fill_zeros(-exponent - 1);
-      put(digits, count);
-    } else if (count <= exponent + 1) {
-      put(digits, count);
-      fill_zeros(exponent + 1 - count);
-      put(".0", 2);
-    } else {
-      put(digits, exponent + 1);
-      *t++ = '.';
-      put(digits + exponent + 1, count - exponent - 1);
-    }
-  } else {
-    *t++ = digits[0];
-    if (count > 1) {
-      *t++ = '.';
-      put(digits + 1, count - 1);
-    }
-    *t++ = 'e';
-    t = std::to_chars(t, text + sizeof text, exponent).ptr;
-  }
-  out.append(text, t);
-}
-
-std::string write_compact(const Value& value) {
-  // Open containers with the index of their next element or member; a tree built elsewhere may
-  // nest deeper than the parser allows, so the walk keeps its own stack.
-  struct Frame {
-    const Array* array = nullptr;
-    const Object* object = nullptr;
-    std::size_t next = 0;
-    std::vector<const Member*> order;  // members in writing order, only for an object stored out of it
-  };
-  std::string out;
-  std::vector<Frame> stack;
-
-  const auto open = [&](const Value& v) {
-    if (const auto* array = std::get_if<Array>(&v.data)) {
-      out.push_back('[');
-      stack.push_back(Frame{array, nullptr, 0, {}});
-    } else if (const auto* object = std::get_if<Object>(&v.data)) {
-      out.push_back('{');
-      Frame frame{nullptr, object, 0, {}};
-      const auto not_ascending = [](const Member& a, const Member& b) { return !(a.first < b.first); };
-      if (std::adjacent_find(object->begin(), object->end(), not_ascending) != object->end()) {
-        // Same order as sort_members(): stable by key, and of equal keys the last one.
-        for (const Member& member : *object) frame.order.push_back(&member);
-        std::stable_sort(frame.order.begin(), frame.order.end(),
-                         [](const Member* a, const Member* b) { return a->first < b->first; });
-        std::vector<const Member*> unique;
-        for (std::size_t i = 0; i < frame.order.size(); ++i)
-          if (i + 1 == frame.order.size() || frame.order[i + 1]->first != frame.order[i]->first)
-            unique.push_back(frame.order[i]);
-        frame.order = std::move(unique);
-      }
-      stack.push_back(std::move(frame));
-    } else if (const auto* text = std::get_if<std::string>(&v.data)) {
-      append_string(out, *text);
-    } else if (const auto* unsigned_value = std::get_if<std::uint64_t>(&v.data)) {
-      append_integer(out, *unsigned_value);
-    } else if (const auto* signed_value = std::get_if<std::int64_t>(&v.data)) {
-      append_integer(out, *signed_value);
-    } else if (const auto* double_value = std::get_if<double>(&v.data)) {
-      append_double(out, *double_value);
-    } else if (const auto* big = std::get_if<BigInteger>(&v.data)) {
-      out.append(big->digits);
-    } else if (const auto* flag = std::get_if<bool>(&v.data)) {
-      out.append(*flag ? "true" : "false");
-    } else {
-      out.append("null");  // null, or a value left empty by a failed assignment
-    }
-  };
-
-  open(value);
-  while (!stack.empty()) {
-    Frame& frame = stack.back();
-    const std::size_t size =
-        frame.array != nullptr ? frame.array->size() : (frame.order.empty() ? frame.object->size() : frame.order.size());
-    if (frame.next == size) {
-      out.push_back(frame.array != nullptr ? ']' : '}');
-      stack.pop_back();
-      continue;
-    }
-    if (frame.next != 0) out.push_back(',');
-    const std::size_t index = frame.next++;
-    // open() may grow the stack, so frame is not used after it.
-    if (frame.array != nullptr) {
-      open((*frame.array)[index]);
-    } else {
-      const Member& member = frame.order.empty() ? (*frame.object)[index] : *frame.order[index];
-      append_string(out, member.first);
-      out.push_back(':');
-      open(member.second);
-    }
-  }
-  return out;
 }
 
 }  // namespace tersewright::analyzer::json
