@@ -101,25 +101,18 @@ enum KindFlag : std::uint16_t {
   string_kind = 1u << 1,
   error_handler_kind = 1u << 2,
   declaration_kind = 1u << 3,
-  body_kind = 1u << 4,
-  docstring_container = 1u << 5,  // module, block
-  expression_statement_kind = 1u << 6,
-  docstring_literal = 1u << 7,  // string, concatenated_string
-  statement_block = 1u << 8,    // must hold a statement for the text to be a program
+  bodied_declaration_kind = 1u << 4,
+  docstring_container_kind = 1u << 5,
+  docstring_statement_kind = 1u << 6,
+  docstring_literal_kind = 1u << 7,
+  statement_block_kind = 1u << 8,  // must hold a statement for the text to be a program
 };
-
-// The Python grammar accepts a block with no statement ("def f():" and nothing indented after
-// it) without an ERROR or MISSING node, although the language forbids it; such a text is not
-// clean, or stripping a docstring-only body would be reported as still valid.
-std::string_view statement_block_kind(Language language) noexcept {
-  return language == Language::python ? std::string_view("block") : std::string_view();
-}
 
 // Node kinds are compared by name, but names repeat across symbol ids (aliases, anonymous
 // twins), so every id is classified once by its name up front and the walk only indexes.
 using KindFlags = std::vector<std::uint16_t>;
 
-// Every exact kind name the row tests, with the flags it carries, ordered for binary search by
+// Every kind name the spec's tables list, with the flags it carries, ordered for binary search by
 // (length, bytes) so that most symbols are turned away on their length alone.
 std::vector<std::pair<std::string_view, std::uint16_t>> named_kinds(const LanguageSpec& spec) {
   std::vector<std::pair<std::string_view, std::uint16_t>> named;
@@ -131,17 +124,17 @@ std::vector<std::pair<std::string_view, std::uint16_t>> named_kinds(const Langua
       }
     named.emplace_back(name, flag);
   };
-  for (std::string_view k : spec.comment_kinds) add(k, comment_kind);
-  for (std::string_view k : spec.error_handler_kinds) add(k, error_handler_kind);
-  for (std::string_view k : spec.declaration_kinds) add(k, declaration_kind);
-  for (std::string_view k : spec.body_kinds) add(k, body_kind);
-  if (spec.has_docstrings) {
-    add("module", docstring_container);
-    add("block", docstring_container);
-    add("expression_statement", expression_statement_kind);
-    add("string", docstring_literal);
-    add("concatenated_string", docstring_literal);
-  }
+  const auto add_all = [&](KindNames names, std::uint16_t flag) {
+    for (std::string_view name : names) add(name, flag);
+  };
+  const NodeKinds& kinds = spec.kinds;
+  add_all(kinds.comments, comment_kind);
+  add_all(kinds.error_handlers, error_handler_kind);
+  add_all(kinds.declarations, declaration_kind);
+  add_all(kinds.bodied_declarations, bodied_declaration_kind);
+  add_all(kinds.docstring_containers, docstring_container_kind);
+  add_all(kinds.docstring_statements, docstring_statement_kind);
+  add_all(kinds.docstring_literals, docstring_literal_kind);
   std::sort(named.begin(), named.end(), [](const auto& a, const auto& b) {
     return a.first.size() != b.first.size() ? a.first.size() < b.first.size() : a.first < b.first;
   });
@@ -151,7 +144,8 @@ std::vector<std::pair<std::string_view, std::uint16_t>> named_kinds(const Langua
 KindFlags classify_symbols(const LanguageSpec& spec) {
   if (spec.grammar == nullptr) return {};
   const std::uint32_t count = ts_language_symbol_count(spec.grammar);
-  const std::string_view block_kind = statement_block_kind(spec.language);
+  const std::string_view infix = spec.kinds.string_infix;
+  const std::string_view block_kind = spec.kinds.statement_block;
   const auto named = named_kinds(spec);
   KindFlags flags(count, 0);
   for (std::uint32_t id = 0; id < count; ++id) {
@@ -163,10 +157,10 @@ KindFlags classify_symbols(const LanguageSpec& spec) {
       return entry.first.size() != n.size() ? entry.first.size() < n.size() : entry.first < n;
     });
     if (hit != named.end() && hit->first == name) f |= hit->second;
-    if (name.find("string") != std::string_view::npos) f |= string_kind;
+    if (!infix.empty() && name.find(infix) != std::string_view::npos) f |= string_kind;
     if (!block_kind.empty() && name == block_kind &&
         ts_language_symbol_type(spec.grammar, static_cast<TSSymbol>(id)) == TSSymbolTypeRegular)
-      f |= statement_block;
+      f |= statement_block_kind;
     flags[id] = f;
   }
   return flags;
@@ -194,18 +188,18 @@ std::optional<TSNode> first_named_child(Cursor& aux, TSNode node) {
 // A module or block whose first named child is an expression statement made of a string.
 std::optional<ByteRange> docstring_of(const KindFlags& flags, Cursor& aux, TSNode container) {
   std::optional<TSNode> statement = first_named_child(aux, container);
-  if (!statement || !(flags_of(flags, *statement) & expression_statement_kind)) return std::nullopt;
+  if (!statement || !(flags_of(flags, *statement) & docstring_statement_kind)) return std::nullopt;
   std::optional<TSNode> literal = first_named_child(aux, *statement);
-  if (!literal || !(flags_of(flags, *literal) & docstring_literal)) return std::nullopt;
+  if (!literal || !(flags_of(flags, *literal) & docstring_literal_kind)) return std::nullopt;
   return range_of(*statement);
 }
 
-Declaration declaration_of(TSNode node, bool body_kind_node, TSFieldId body_field) {
+Declaration declaration_of(TSNode node, bool bodied, TSFieldId body_field) {
   Declaration declaration;
   const std::uint64_t end = ts_node_end_byte(node);
   declaration.body_start = end;
   declaration.body_end = end;
-  if (body_kind_node && body_field != 0) {
+  if (bodied && body_field != 0) {
     TSNode body = ts_node_child_by_field_id(node, body_field);
     if (!ts_node_is_null(body)) {
       declaration.has_body = true;
@@ -244,85 +238,34 @@ bool holds_statement(const KindFlags& flags, Cursor& aux, TSNode block) {
 
 // Fills the sequences; false when the tree holds a block the language does not allow to be empty.
 bool collect(const LanguageSpec& spec, const KindFlags& flags, TSNode root, Analysis& analysis) {
-  const TSFieldId body_field = ts_language_field_id_for_name(
-      spec.grammar, spec.body_field.data(), static_cast<std::uint32_t>(spec.body_field.size()));
+  const std::string_view field = spec.kinds.body_field;
+  const TSFieldId body_field =
+      field.empty() ? 0
+                    : ts_language_field_id_for_name(spec.grammar, field.data(), static_cast<std::uint32_t>(field.size()));
 
   Cursor aux(root);
   return walk_pre_order(root, [&](TSNode node) {
     const std::uint16_t f = flags_of(flags, node);
     if (f == 0) return true;
-    if ((f & statement_block) && !holds_statement(flags, aux, node)) return false;
+    if ((f & statement_block_kind) && !holds_statement(flags, aux, node)) return false;
     if (f & comment_kind) analysis.comments.push_back(range_of(node));
     if (f & string_kind) analysis.strings.push_back(range_of(node));
     if (f & error_handler_kind) analysis.error_handlers.push_back(range_of(node));
-    if (f & docstring_container) {
+    if (f & docstring_container_kind) {
       if (std::optional<ByteRange> docstring = docstring_of(flags, aux, node)) analysis.docstrings.push_back(*docstring);
     }
-    if (f & declaration_kind) analysis.declarations.push_back(declaration_of(node, (f & body_kind) != 0, body_field));
+    if (f & declaration_kind)
+      analysis.declarations.push_back(declaration_of(node, (f & bodied_declaration_kind) != 0, body_field));
     return true;
   });
 }
 
 bool free_of_empty_blocks(const LanguageSpec& spec, const KindFlags& flags, TSNode root) {
-  if (statement_block_kind(spec.language).empty()) return true;
+  if (spec.kinds.statement_block.empty()) return true;
   Cursor aux(root);
   return walk_pre_order(root, [&](TSNode node) {
-    return !(flags_of(flags, node) & statement_block) || holds_statement(flags, aux, node);
+    return !(flags_of(flags, node) & statement_block_kind) || holds_statement(flags, aux, node);
   });
-}
-
-LanguageSpec spec_row(Language language) {
-  LanguageSpec spec;
-  spec.grammar = grammar_for(language);
-  spec.language = language;
-  spec.body_field = "body";
-  switch (language) {
-    case Language::python:
-      spec.comment_kinds = {"comment"};
-      spec.error_handler_kinds = {"try_statement", "raise_statement", "except_clause", "finally_clause"};
-      spec.declaration_kinds = {"function_definition", "class_definition"};
-      spec.body_kinds = {"function_definition"};
-      spec.has_docstrings = true;
-      break;
-    case Language::rust:
-      spec.comment_kinds = {"line_comment", "block_comment"};
-      spec.error_handler_kinds = {"try_expression"};
-      spec.declaration_kinds = {"function_item", "struct_item", "enum_item",  "trait_item",  "type_item",
-                                "const_item",    "static_item", "mod_item",   "union_item",  "macro_definition"};
-      spec.body_kinds = {"function_item"};
-      break;
-    case Language::javascript:
-      spec.comment_kinds = {"comment"};
-      spec.error_handler_kinds = {"try_statement", "throw_statement"};
-      spec.declaration_kinds = {"function_declaration", "generator_function_declaration", "class_declaration",
-                                "method_definition"};
-      spec.body_kinds = {"function_declaration", "generator_function_declaration", "method_definition"};
-      break;
-    case Language::typescript:
-      spec.comment_kinds = {"comment"};
-      spec.error_handler_kinds = {"try_statement", "throw_statement"};
-      spec.declaration_kinds = {"function_declaration",  "method_definition",      "class_declaration",
-                                "abstract_class_declaration", "interface_declaration", "type_alias_declaration",
-                                "enum_declaration"};
-      spec.body_kinds = {"function_declaration", "method_definition"};
-      break;
-    case Language::tsx:
-      spec.comment_kinds = {"comment"};
-      spec.error_handler_kinds = {"try_statement", "throw_statement"};
-      spec.declaration_kinds = {"function_declaration",  "method_definition",      "class_declaration",
-                                "interface_declaration", "type_alias_declaration", "enum_declaration"};
-      spec.body_kinds = {"function_declaration", "method_definition"};
-      break;
-    case Language::go:
-      spec.comment_kinds = {"comment"};
-      spec.declaration_kinds = {"function_declaration", "method_declaration", "type_declaration",
-                                "const_declaration", "var_declaration"};
-      spec.body_kinds = {"function_declaration", "method_declaration"};
-      break;
-    default:
-      break;
-  }
-  return spec;
 }
 
 }  // namespace
@@ -353,7 +296,7 @@ AnalyzerRegistry AnalyzerRegistry::built_in() {
   analyzers.reserve(6);
   for (Language language : {Language::python, Language::rust, Language::javascript, Language::typescript,
                             Language::tsx, Language::go}) {
-    analyzers.emplace_back(spec_row(language));
+    analyzers.emplace_back(LanguageSpec{grammar_for(language), language, node_kinds(language)});
   }
   return AnalyzerRegistry(std::move(analyzers));
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analyzer/language.hpp"
+#include "analyzer/node_kinds.hpp"
 #include "edit/range.hpp"
 
 struct TSLanguage;
@@ -30,16 +31,11 @@ struct Analysis {
   Language language = Language::unknown;
 };
 
-// One row of the per-language table; immutable.
+// What an analyzer parses with and looks for; immutable.
 struct LanguageSpec {
   const TSLanguage* grammar = nullptr;
   Language language = Language::unknown;
-  std::vector<std::string_view> comment_kinds;
-  std::vector<std::string_view> error_handler_kinds;
-  std::vector<std::string_view> declaration_kinds;
-  std::vector<std::string_view> body_kinds;
-  std::string_view body_field = "body";
-  bool has_docstrings = false;
+  NodeKinds kinds;
 };
 
 class Analyzer {
@@ -55,8 +51,8 @@ class Analyzer {
 
  private:
   LanguageSpec spec_;
-  // What each grammar symbol counts as under this row, indexed by symbol id; derived once from
-  // the row so that a walk classifies a node with one lookup.
+  // What each grammar symbol counts as under the spec, indexed by symbol id; derived once so that
+  // a walk classifies a node with one lookup.
   std::vector<std::uint16_t> kind_flags_;
 };
 
