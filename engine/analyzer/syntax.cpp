@@ -1,99 +1,17 @@
 #include "analyzer/syntax.hpp"
 
-#include <tree_sitter/api.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <limits>
-#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "analyzer/tree_sitter.hpp"
+
 namespace tersewright::analyzer {
 
 namespace {
-
-// The ABI range this runtime reads; grammars outside it are treated as unable to parse.
-constexpr std::uint32_t min_abi = 13;
-constexpr std::uint32_t max_abi = 15;
-
-struct ParserDelete {
-  void operator()(TSParser* parser) const noexcept { ts_parser_delete(parser); }
-};
-struct TreeDelete {
-  void operator()(TSTree* tree) const noexcept { ts_tree_delete(tree); }
-};
-using ParserPtr = std::unique_ptr<TSParser, ParserDelete>;
-using TreePtr = std::unique_ptr<TSTree, TreeDelete>;
-
-// Owns a cursor for the length of one walk.
-class Cursor {
- public:
-  explicit Cursor(TSNode root) : cursor_(ts_tree_cursor_new(root)) {}
-  ~Cursor() { ts_tree_cursor_delete(&cursor_); }
-  Cursor(const Cursor&) = delete;
-  Cursor& operator=(const Cursor&) = delete;
-  TSTreeCursor* get() noexcept { return &cursor_; }
-  // Re-roots the cursor; its path storage is kept, so looking below many nodes allocates once.
-  TSTreeCursor* at(TSNode node) noexcept {
-    ts_tree_cursor_reset(&cursor_, node);
-    return &cursor_;
-  }
-
- private:
-  TSTreeCursor cursor_;
-};
-
-// The runtime's error recovery can run away on a few dozen hostile bytes: an 88-byte TypeScript
-// text kept it busy for minutes and took gigabytes. It reports progress every 100 parse operations;
-// valid code needs well under one report per 10 bytes (the densest seen, ambiguous generic calls,
-// about 0.07), so a parse that needs more than one per byte plus a fixed allowance is abandoned and
-// the text counts as not parsing cleanly. Counting operations, not time, keeps the verdict
-// deterministic.
-constexpr std::uint64_t progress_reports_per_byte = 1;
-constexpr std::uint64_t progress_report_allowance = 2048;
-
-struct ParseBudget {
-  std::uint64_t reports_left;
-};
-
-bool out_of_budget(TSParseState* state) {
-  auto* budget = static_cast<ParseBudget*>(state->payload);
-  if (budget->reports_left == 0) return true;
-  --budget->reports_left;
-  return false;
-}
-
-const char* read_text(void* payload, std::uint32_t byte, TSPoint, std::uint32_t* bytes_read) {
-  const auto* text = static_cast<const std::string_view*>(payload);
-  if (byte >= text->size()) {
-    *bytes_read = 0;
-    return "";
-  }
-  *bytes_read = static_cast<std::uint32_t>(text->size() - byte);
-  return text->data() + byte;
-}
-
-// A clean tree of the whole text, or nothing: a bad grammar, a text the runtime cannot address
-// (its offsets are 32-bit), a parse over its work budget, no tree, or a tree with an ERROR or
-// MISSING node anywhere.
-TreePtr parse_clean(const TSLanguage* grammar, std::string_view text) {
-  if (grammar == nullptr) return nullptr;
-  const std::uint32_t abi = ts_language_abi_version(grammar);
-  if (abi < min_abi || abi > max_abi) return nullptr;
-  if (text.size() > std::numeric_limits<std::uint32_t>::max()) return nullptr;
-
-  ParserPtr parser(ts_parser_new());
-  if (!parser || !ts_parser_set_language(parser.get(), grammar)) return nullptr;
-  ParseBudget budget{progress_reports_per_byte * text.size() + progress_report_allowance};
-  const TSInput input{&text, read_text, TSInputEncodingUTF8, nullptr};
-  TreePtr tree(ts_parser_parse_with_options(parser.get(), nullptr, input, TSParseOptions{&budget, out_of_budget}));
-  if (!tree) return nullptr;
-  if (ts_node_has_error(ts_tree_root_node(tree.get()))) return nullptr;
-  return tree;
-}
 
 // What a node kind means to the analysis, one bit per independent test.
 enum KindFlag : std::uint16_t {
@@ -173,20 +91,9 @@ std::uint16_t flags_of(const KindFlags& flags, TSNode node) noexcept {
 
 ByteRange range_of(TSNode node) noexcept { return ByteRange{ts_node_start_byte(node), ts_node_end_byte(node)}; }
 
-// The first named child, found with a cursor so that a container with a long run of anonymous
-// children in front costs no more than walking them once.
-std::optional<TSNode> first_named_child(Cursor& aux, TSNode node) {
-  TSTreeCursor* c = aux.at(node);
-  if (!ts_tree_cursor_goto_first_child(c)) return std::nullopt;
-  do {
-    TSNode child = ts_tree_cursor_current_node(c);
-    if (ts_node_is_named(child)) return child;
-  } while (ts_tree_cursor_goto_next_sibling(c));
-  return std::nullopt;
-}
-
-// A module or block whose first named child is an expression statement made of a string.
-std::optional<ByteRange> docstring_of(const KindFlags& flags, Cursor& aux, TSNode container) {
+// The docstring of a container: its first named child when that is a docstring statement whose own
+// first named child is a docstring literal.
+std::optional<ByteRange> docstring_of(const KindFlags& flags, TreeCursor& aux, TSNode container) {
   std::optional<TSNode> statement = first_named_child(aux, container);
   if (!statement || !(flags_of(flags, *statement) & docstring_statement_kind)) return std::nullopt;
   std::optional<TSNode> literal = first_named_child(aux, *statement);
@@ -210,23 +117,7 @@ Declaration declaration_of(TSNode node, bool bodied, TSFieldId body_field) {
   return declaration;
 }
 
-// Pre-order, document order, every node (named or anonymous) once; the cursor keeps the path
-// to the root itself, so depth costs heap, not call stack. Stops as soon as visit returns false
-// and says whether the walk ran to the end.
-template <class Visit>
-bool walk_pre_order(TSNode root, Visit&& visit) {
-  Cursor cursor(root);
-  TSTreeCursor* c = cursor.get();
-  for (;;) {
-    if (!visit(ts_tree_cursor_current_node(c))) return false;
-    if (ts_tree_cursor_goto_first_child(c)) continue;
-    while (!ts_tree_cursor_goto_next_sibling(c)) {
-      if (!ts_tree_cursor_goto_parent(c)) return true;
-    }
-  }
-}
-
-bool holds_statement(const KindFlags& flags, Cursor& aux, TSNode block) {
+bool holds_statement(const KindFlags& flags, TreeCursor& aux, TSNode block) {
   TSTreeCursor* c = aux.at(block);
   if (!ts_tree_cursor_goto_first_child(c)) return false;
   do {
@@ -243,7 +134,7 @@ bool collect(const LanguageSpec& spec, const KindFlags& flags, TSNode root, Anal
       field.empty() ? 0
                     : ts_language_field_id_for_name(spec.grammar, field.data(), static_cast<std::uint32_t>(field.size()));
 
-  Cursor aux(root);
+  TreeCursor aux(root);
   return walk_pre_order(root, [&](TSNode node) {
     const std::uint16_t f = flags_of(flags, node);
     if (f == 0) return true;
@@ -262,7 +153,7 @@ bool collect(const LanguageSpec& spec, const KindFlags& flags, TSNode root, Anal
 
 bool free_of_empty_blocks(const LanguageSpec& spec, const KindFlags& flags, TSNode root) {
   if (spec.kinds.statement_block.empty()) return true;
-  Cursor aux(root);
+  TreeCursor aux(root);
   return walk_pre_order(root, [&](TSNode node) {
     return !(flags_of(flags, node) & statement_block_kind) || holds_statement(flags, aux, node);
   });

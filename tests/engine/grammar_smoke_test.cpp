@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string_view>
 
 #include "analyzer/node_kinds.hpp"
 #include "analyzer/syntax.hpp"
+#include "analyzer/tree_sitter.hpp"
 
 namespace {
 
@@ -18,6 +18,8 @@ using tersewright::analyzer::grammar_for;
 using tersewright::analyzer::KindNames;
 using tersewright::analyzer::Language;
 using tersewright::analyzer::NodeKinds;
+using tersewright::analyzer::ParserPtr;
+using tersewright::analyzer::TreePtr;
 using tersewright::analyzer::node_kinds;
 
 struct GrammarCase {
@@ -34,11 +36,10 @@ TEST_P(GrammarSmoke, LoadsAndParsesOneLine) {
   ASSERT_NE(grammar, nullptr);
   EXPECT_EQ(ts_language_abi_version(grammar), c.abi);
 
-  std::unique_ptr<TSParser, decltype(&ts_parser_delete)> parser(ts_parser_new(), ts_parser_delete);
+  ParserPtr parser(ts_parser_new());
   ASSERT_TRUE(ts_parser_set_language(parser.get(), grammar));
-  std::unique_ptr<TSTree, decltype(&ts_tree_delete)> tree(
-      ts_parser_parse_string(parser.get(), nullptr, c.program, static_cast<std::uint32_t>(std::strlen(c.program))),
-      ts_tree_delete);
+  TreePtr tree(
+      ts_parser_parse_string(parser.get(), nullptr, c.program, static_cast<std::uint32_t>(std::strlen(c.program))));
   ASSERT_NE(tree, nullptr);
   TSNode root = ts_tree_root_node(tree.get());
   EXPECT_FALSE(ts_node_has_error(root));

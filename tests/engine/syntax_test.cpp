@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analyzer/syntax.hpp"
+#include "analyzer/tree_sitter.hpp"
 
 namespace {
 
@@ -225,6 +226,42 @@ TEST(Analyzer, WithoutGrammarNothingParses) {
   EXPECT_FALSE(a.parse_ok);
   EXPECT_EQ(a.language, Language::go);
   EXPECT_FALSE(analyzer.parses_cleanly("package p\n"));
+}
+
+// The walk every analysis rests on: each node once, in document order, parents before children,
+// and nothing after the visitor says stop.
+TEST(TreeWalk, VisitsEveryNodeOnceInPreOrderAndStopsWhenAsked) {
+  using tersewright::analyzer::grammar_for;
+  using tersewright::analyzer::parse_clean;
+  using tersewright::analyzer::TreePtr;
+  using tersewright::analyzer::walk_pre_order;
+  const std::string text = "def f(a, b):\n    return [a, (b, {1: 2})]\n\nclass C:\n    x = 'y'\n";
+  const TreePtr tree = parse_clean(grammar_for(Language::python), text);
+  ASSERT_NE(tree, nullptr);
+  const TSNode root = ts_tree_root_node(tree.get());
+
+  std::vector<TSNode> visited;
+  EXPECT_TRUE(walk_pre_order(root, [&](TSNode node) {
+    visited.push_back(node);
+    return true;
+  }));
+  ASSERT_EQ(visited.size(), ts_node_descendant_count(root));
+  EXPECT_TRUE(ts_node_eq(visited.front(), root));
+  for (std::size_t i = 1; i < visited.size(); ++i) {
+    const TSNode previous = visited[i - 1];
+    const TSNode node = visited[i];
+    EXPECT_LE(ts_node_start_byte(previous), ts_node_start_byte(node)) << i;
+    // A node follows its parent or a node that ended before it starts.
+    EXPECT_TRUE(ts_node_eq(ts_node_parent(node), previous) || ts_node_end_byte(previous) <= ts_node_start_byte(node))
+        << i;
+  }
+
+  std::size_t seen = 0;
+  EXPECT_FALSE(walk_pre_order(root, [&](TSNode) { return ++seen < 5; }));
+  EXPECT_EQ(seen, 5u);
+
+  EXPECT_EQ(parse_clean(nullptr, "x = 1\n"), nullptr);
+  EXPECT_EQ(parse_clean(grammar_for(Language::python), "def f(:\n"), nullptr);
 }
 
 TEST(Registry, BuiltInOrderAndLookup) {
