@@ -17,8 +17,6 @@ constexpr NodeKinds kinds{
     .error_handlers = error_handlers,
     .declarations = declarations,
     .bodied_declarations = bodied_declarations,
-    .body_field = "body",
-    .string_infix = "string",
     .docstring_containers = docstring_containers,
     .docstring_statements = docstring_statements,
     .docstring_literals = docstring_literals,
@@ -31,23 +29,15 @@ constexpr NodeKinds kinds{
 namespace rust {
 constexpr std::string_view comments[] = {"line_comment", "block_comment"};
 constexpr std::string_view error_handlers[] = {"try_expression"};
-constexpr std::string_view declarations[] = {"function_item", "struct_item", "enum_item",  "trait_item",
+constexpr std::string_view declarations[] = {"function_item", "struct_item", "enum_item",   "trait_item",
                                              "type_item",     "const_item",  "static_item", "mod_item",
                                              "union_item",    "macro_definition"};
 constexpr std::string_view bodied_declarations[] = {"function_item"};
 
-constexpr NodeKinds kinds{
-    .comments = comments,
-    .error_handlers = error_handlers,
-    .declarations = declarations,
-    .bodied_declarations = bodied_declarations,
-    .body_field = "body",
-    .string_infix = "string",
-    .docstring_containers = {},
-    .docstring_statements = {},
-    .docstring_literals = {},
-    .statement_block = {},
-};
+constexpr NodeKinds kinds{.comments = comments,
+                          .error_handlers = error_handlers,
+                          .declarations = declarations,
+                          .bodied_declarations = bodied_declarations};
 }  // namespace rust
 
 namespace javascript {
@@ -58,41 +48,25 @@ constexpr std::string_view declarations[] = {"function_declaration", "generator_
 constexpr std::string_view bodied_declarations[] = {"function_declaration", "generator_function_declaration",
                                                     "method_definition"};
 
-constexpr NodeKinds kinds{
-    .comments = comments,
-    .error_handlers = error_handlers,
-    .declarations = declarations,
-    .bodied_declarations = bodied_declarations,
-    .body_field = "body",
-    .string_infix = "string",
-    .docstring_containers = {},
-    .docstring_statements = {},
-    .docstring_literals = {},
-    .statement_block = {},
-};
+constexpr NodeKinds kinds{.comments = comments,
+                          .error_handlers = error_handlers,
+                          .declarations = declarations,
+                          .bodied_declarations = bodied_declarations};
 }  // namespace javascript
 
 namespace typescript {
 constexpr std::string_view comments[] = {"comment"};
 constexpr std::string_view error_handlers[] = {"try_statement", "throw_statement"};
-constexpr std::string_view declarations[] = {"function_declaration",       "method_definition",
-                                             "class_declaration",          "abstract_class_declaration",
-                                             "interface_declaration",      "type_alias_declaration",
+constexpr std::string_view declarations[] = {"function_declaration",  "method_definition",
+                                             "class_declaration",     "abstract_class_declaration",
+                                             "interface_declaration", "type_alias_declaration",
                                              "enum_declaration"};
 constexpr std::string_view bodied_declarations[] = {"function_declaration", "method_definition"};
 
-constexpr NodeKinds kinds{
-    .comments = comments,
-    .error_handlers = error_handlers,
-    .declarations = declarations,
-    .bodied_declarations = bodied_declarations,
-    .body_field = "body",
-    .string_infix = "string",
-    .docstring_containers = {},
-    .docstring_statements = {},
-    .docstring_literals = {},
-    .statement_block = {},
-};
+constexpr NodeKinds kinds{.comments = comments,
+                          .error_handlers = error_handlers,
+                          .declarations = declarations,
+                          .bodied_declarations = bodied_declarations};
 }  // namespace typescript
 
 // As TypeScript, except that an abstract class is no declaration here.
@@ -101,18 +75,10 @@ constexpr std::string_view declarations[] = {"function_declaration",  "method_de
                                              "class_declaration",     "interface_declaration",
                                              "type_alias_declaration", "enum_declaration"};
 
-constexpr NodeKinds kinds{
-    .comments = typescript::comments,
-    .error_handlers = typescript::error_handlers,
-    .declarations = declarations,
-    .bodied_declarations = typescript::bodied_declarations,
-    .body_field = "body",
-    .string_infix = "string",
-    .docstring_containers = {},
-    .docstring_statements = {},
-    .docstring_literals = {},
-    .statement_block = {},
-};
+constexpr NodeKinds kinds{.comments = typescript::comments,
+                          .error_handlers = typescript::error_handlers,
+                          .declarations = declarations,
+                          .bodied_declarations = typescript::bodied_declarations};
 }  // namespace tsx
 
 namespace go {
@@ -121,21 +87,11 @@ constexpr std::string_view declarations[] = {"function_declaration", "method_dec
                                              "const_declaration", "var_declaration"};
 constexpr std::string_view bodied_declarations[] = {"function_declaration", "method_declaration"};
 
-constexpr NodeKinds kinds{
-    .comments = comments,
-    .error_handlers = {},
-    .declarations = declarations,
-    .bodied_declarations = bodied_declarations,
-    .body_field = "body",
-    .string_infix = "string",
-    .docstring_containers = {},
-    .docstring_statements = {},
-    .docstring_literals = {},
-    .statement_block = {},
-};
+constexpr NodeKinds kinds{.comments = comments, .declarations = declarations, .bodied_declarations = bodied_declarations};
 }  // namespace go
 
-constexpr NodeKinds none{};
+// Languages without a grammar: no kinds at all.
+constexpr NodeKinds none{.body_field = {}, .string_infix = {}};
 
 }  // namespace
 

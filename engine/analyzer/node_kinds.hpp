@@ -11,25 +11,27 @@ namespace tersewright::analyzer {
 
 using KindNames = std::span<const std::string_view>;
 
+// A table lists only what its language has; a field it leaves out holds no kinds, or the value
+// given here, which every grammar so far shares.
 struct NodeKinds {
-  KindNames comments;
-  KindNames error_handlers;  // raising, catching and propagating errors
-  KindNames declarations;
+  KindNames comments{};
+  KindNames error_handlers{};  // raising, catching and propagating errors
+  KindNames declarations{};
   // The declarations whose body field holds the code that a fold may drop; the others are kept
   // whole and reported without a body.
-  KindNames bodied_declarations;
-  std::string_view body_field;
+  KindNames bodied_declarations{};
+  std::string_view body_field = "body";
   // Every kind whose name contains this text is a string: literals, their fragments and delimiters,
   // template and raw strings alike.
-  std::string_view string_infix;
+  std::string_view string_infix = "string";
   // A docstring is a statement of a docstring kind that is the first named child of a container of
   // a docstring kind and whose own first named child is a docstring literal.
-  KindNames docstring_containers;
-  KindNames docstring_statements;
-  KindNames docstring_literals;
+  KindNames docstring_containers{};
+  KindNames docstring_statements{};
+  KindNames docstring_literals{};
   // A block kind that the grammar accepts with no statement in it although the language does not;
-  // a tree holding such an empty block is not a clean parse. Empty when there is none.
-  std::string_view statement_block;
+  // a tree holding such an empty block is not a clean parse.
+  std::string_view statement_block{};
 };
 
 // The table of a source language; an empty one for every other language.
