@@ -13,7 +13,7 @@ import os
 import sys
 from typing import List, Optional, Sequence, Union
 
-from .. import Engine, UnknownProfileError, __version__, detect_language, profile_info, profiles
+from .. import Engine, UnknownProfileError, __version__, detect_language, fold, profile_info, profiles
 from ..directives import DEFAULT_MARKERS, DIRECTIVE_MARKERS
 from .errors import CliError, reason
 from .outputs import Bundle, Mirror, OutputFile
@@ -68,13 +68,27 @@ def _fold_options(args: argparse.Namespace) -> FoldOptions:
 
 
 def check_profile_and_language(profile: str, language: Optional[str]) -> None:
-    """Report a bad profile or language name before any input is read."""
+    """Report a bad profile or language name before any input is read.
+
+    The checks come in the order of a fold's own: a name that is not valid text, then the language,
+    then whether the profile exists.
+    """
     try:
-        Engine().fold("", profile, None, language)
+        profile_info(profile)
+        unknown_profile = False
     except UnknownProfileError:
-        raise _unknown_profile(profile) from None
+        unknown_profile = True
     except ValueError as error:
         raise CliError(str(error)) from None
+    if language is not None:
+        try:
+            # Which names mean a language (ids, aliases, extensions) is the engine's to say; folding
+            # nothing under the name is how to ask it.
+            fold("", language=language)
+        except ValueError as error:
+            raise CliError(str(error)) from None
+    if unknown_profile:
+        raise _unknown_profile(profile)
 
 
 def _finish_single(args: argparse.Namespace, outcome: Folded) -> int:
