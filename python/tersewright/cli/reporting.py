@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import shutil
 from dataclasses import dataclass
-from typing import Any, Dict, TextIO
+from typing import Any, Dict, Optional, TextIO
 
 from .. import Report
 
@@ -105,12 +105,13 @@ class ReportDigest:
 
 def digest(report: Report, name: str, mode: str, budgeted: bool) -> ReportDigest:
     """Render the report in the chosen mode, building only what that mode and the budget need."""
-    details = report.to_dict()
-    as_json = report.to_json()
-    budget = details.get("budget")
+    # Each of to_dict() and to_json() walks the whole report into new objects: a run that prints no
+    # report and has no budget needs neither.
+    details: Optional[Dict[str, Any]] = report.to_dict() if mode == "text" or budgeted else None
+    budget = None if details is None else details.get("budget")
     if mode == "json":
-        text = as_json
-    elif mode == "text":
+        text = report.to_json()
+    elif mode == "text" and details is not None:
         text = format_text_report(name, details)
     else:
         text = ""
