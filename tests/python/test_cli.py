@@ -219,23 +219,35 @@ def test_progress_bar_only_on_a_terminal(tmp_path):
     assert b"\r" not in piped.stderr and b"\x1b" not in piped.stderr
 
 
-def test_detect_walks_and_matches_python_api(tmp_path):
-    files = {
-        "a.py": "",
-        "b.TSX": "",
-        "notes": "# Title\n\n- item\n",
-        "events": LOG,
-        "data": '{"k": [1, 2]}\n',
-        # byte 4096 falls inside a two-byte character: the sample must end before it
-        "long": "[" + "1," * 2047 + "é]",
-    }
-    for name, text in files.items():
-        (tmp_path / name).write_text(text)
-    done = run("detect", ".", cwd=tmp_path)
-    assert done.returncode == 0
-    expected = [f"{name}\t{tersewright.detect_language(files[name], name)}" for name in sorted(files)]
-    assert done.stdout.decode().splitlines() == expected
-    assert "a.py\tpython" in expected and "notes\tmarkdown" in expected and "long\tunknown" in expected
+JSON_4095 = "[" + "1," * 2046 + "1]"  # a JSON array of 4095 bytes: what follows it decides detection
+
+
+# file name, content, language detected for the file; standard input must agree with the Python API
+DETECTED = [
+    ("a.py", b"", "python"),
+    ("b.TSX", b"", "tsx"),
+    ("notes", b"# Title\n\n- item\n", "markdown"),
+    ("events", LOG.encode(), "log"),
+    ("data", b'{"k": [1, 2]}\n', "json"),
+    ("latin1.log", b"2024-05-01 10:00:00 INFO caf\xe9\n" * 3, "log"),
+    # a character over byte 4096 is left out of the sample, which then holds the whole array
+    ("straddle2", (JSON_4095 + "\u00e9").encode(), "json"),
+    ("straddle3", (JSON_4095 + "\u3000tail").encode(), "json"),
+    ("straddle4", (JSON_4095 + "\U0001F600").encode(), "json"),
+    # a character that ends at byte 4096 is in the sample
+    ("ends_at_4096", ("[" + "1," * 2045 + "11]\u00e9").encode(), "unknown"),
+]
+
+
+@pytest.mark.parametrize("name,content,language", DETECTED, ids=[row[0] for row in DETECTED])
+def test_detect_matches_python_api(tmp_path, name, content, language):
+    (tmp_path / name).write_bytes(content)
+    done = run("detect", name, cwd=tmp_path)
+    assert (done.returncode, done.stdout.decode()) == (0, f"{name}\t{language}\n")
+    text = content.decode("utf-8", "replace")
+    assert tersewright.detect_language(text, name) == language
+    piped = run("detect", "-", stdin=content)
+    assert piped.stdout.decode() == f"-\t{tersewright.detect_language(text)}\n"
 
 
 def test_profiles_commands():

@@ -15,8 +15,12 @@ Identity = Tuple[int, int]
 
 # Repository metadata is never what a caller means by "the files of this tree".
 SKIPPED_DIRECTORIES = frozenset({".git", ".hg", ".svn", ".bzr"})
-# Detection looks at no more than this many leading bytes of a text.
-DETECTION_SAMPLE = 4096
+# Language detection takes its sample from the first 4096 bytes of a text, ending it at the last
+# character boundary. Three more bytes complete a character that straddles the limit, so the engine
+# finds the same boundary in the decoded text as in the file; a character cut short at the end of
+# the read decodes to a replacement character past the limit, where the engine does not look.
+DETECTION_READ = 4096 + 3
+
 
 @dataclass(frozen=True)
 class Source:
@@ -44,15 +48,8 @@ def decode_text(data: bytes) -> Optional[str]:
 
 
 def read_detection_text(stream: BinaryIO) -> str:
-    """The leading text of a stream that language detection looks at."""
-    # Only the leading bytes matter; cut at a character boundary so that nothing is mis-decoded.
-    head = stream.read(DETECTION_SAMPLE + 4)
-    if len(head) <= DETECTION_SAMPLE:
-        return head.decode("utf-8", "replace")
-    end = DETECTION_SAMPLE
-    while end > 0 and (head[end] & 0xC0) == 0x80:
-        end -= 1
-    return head[:end].decode("utf-8", "replace")
+    """The leading text of a stream, enough for language detection to take its sample from."""
+    return stream.read(DETECTION_READ).decode("utf-8", "replace")
 
 
 def path_hint(shown: str) -> str:
