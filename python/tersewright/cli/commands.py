@@ -11,7 +11,7 @@ import argparse
 import json
 import os
 import sys
-from typing import List, Optional, Sequence, Union
+from typing import Callable, List, Optional, Sequence, Union
 
 from .. import Engine, UnknownProfileError, __version__, detect_language, fold, profile_info, profiles
 from ..directives import DEFAULT_MARKERS, DIRECTIVE_MARKERS
@@ -339,8 +339,9 @@ def build_parser() -> argparse.ArgumentParser:
 def main(argv: Optional[Sequence[str]] = None) -> int:
     """Run one command; returns the exit status."""
     args = build_parser().parse_args(argv)
+    handler: Callable[[argparse.Namespace], int] = args.handler
     try:
-        return args.handler(args)
+        return handler(args)
     except CliError as error:
         sys.stdout.flush()
         print(f"{PROG}: {error}", file=sys.stderr)

@@ -10,7 +10,7 @@ import itertools
 from concurrent.futures import ProcessPoolExecutor
 from dataclasses import dataclass
 from multiprocessing import get_context
-from typing import Iterator, Optional, Sequence, Tuple, Union
+from typing import Generator, Optional, Sequence, Tuple, Union
 
 from .. import Engine
 from .errors import reason
@@ -83,8 +83,8 @@ def fold_source(source: Source, options: FoldOptions) -> Outcome:
     return fold_text(Engine(), text, source.shown, path_hint(source.shown), options)
 
 
-def fold_sources(sources: Sequence[Source], options: FoldOptions, jobs: int) -> Iterator[Outcome]:
-    """The outcome of each source, in the order of sources."""
+def fold_sources(sources: Sequence[Source], options: FoldOptions, jobs: int) -> Generator[Outcome, None, None]:
+    """The outcome of each source, in the order of sources; close() stops the workers early."""
     if jobs <= 1 or len(sources) <= 1:
         for source in sources:
             yield fold_source(source, options)

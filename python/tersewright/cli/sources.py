@@ -85,7 +85,7 @@ def _within(path: str, root: str) -> bool:
         return False
 
 
-def _listing(location: str, shown: str) -> Iterator[os.DirEntry]:
+def _listing(location: str, shown: str) -> Iterator[os.DirEntry[str]]:
     try:
         with os.scandir(location) as entries:
             return iter(sorted(entries, key=lambda entry: entry.name))
@@ -104,7 +104,7 @@ def walk_tree(root: StrPath, excluded: FrozenSet[Identity]) -> Iterator[Source]:
     root_real = os.path.realpath(root)
     root_stat = os.stat(root)
     visited: Set[Identity] = {(root_stat.st_dev, root_stat.st_ino)}
-    stack: List[Tuple[str, Iterator[os.DirEntry]]] = [("", _listing(root, root))]
+    stack: List[Tuple[str, Iterator[os.DirEntry[str]]]] = [("", _listing(root, root))]
     while stack:
         relative_dir, entries = stack[-1]
         entry = next(entries, None)
@@ -146,7 +146,8 @@ def collect_sources(paths: Sequence[StrPath], excluded: FrozenSet[Identity]) -> 
     sources: List[Source] = []
     seen: Set[str] = set()
     any_directory = False
-    for path in map(os.fspath, paths):
+    for named in paths:
+        path = os.fspath(named)
         try:
             st = os.stat(path)
         except OSError as error:
