@@ -58,7 +58,7 @@ setup(
     # Package layout here rather than in pyproject.toml, whose [tool.setuptools] table Debian's
     # setuptools still flags as beta.
     package_dir={"": "python"},
-    packages=["tersewright"],
+    packages=["tersewright", "tersewright.cli"],
     package_data={"tersewright": ["_core.pyi", "py.typed"]},
     include_package_data=False,
     ext_modules=[Extension("tersewright._core", sources=[])],

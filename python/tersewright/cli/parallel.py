@@ -1,0 +1,98 @@
+"""Folding the sources, one after another or in worker processes, with the same results either way.
+
+A fold in a worker returns plain data (the output text and the report as the run needs it), so that
+only what is printed or counted crosses the process boundary.
+"""
+
+from __future__ import annotations
+
+import itertools
+from concurrent.futures import ProcessPoolExecutor
+from dataclasses import dataclass
+from multiprocessing import get_context
+from typing import Generator, Optional, Sequence, Tuple, Union
+
+from .. import Engine
+from .errors import reason
+from .reporting import ReportDigest, digest
+from .sources import Source, decode_text, path_hint
+
+
+@dataclass(frozen=True)
+class FoldOptions:
+    """Everything a fold is asked for, the same for every file of a run."""
+
+    profile: str
+    language: Optional[str]
+    allow_lossy: Optional[bool]
+    budget_bytes: Optional[int]
+    budget_chars: Optional[int]
+    markers: Optional[Tuple[str, ...]]
+    report: str = "none"
+
+    @property
+    def budgeted(self) -> bool:
+        return self.budget_bytes is not None or self.budget_chars is not None
+
+
+@dataclass(frozen=True)
+class Folded:
+    output: str
+    report: ReportDigest
+
+
+@dataclass(frozen=True)
+class NotFolded:
+    """A source left alone: skipped with a notice, or failed, which ends the run."""
+
+    message: str
+    failed: bool = False
+
+
+Outcome = Union[Folded, NotFolded]
+
+
+def fold_text(engine: Engine, text: str, name: str, path: Optional[str], options: FoldOptions) -> Folded:
+    """Fold one text; name is how its report calls it, path the hint for detecting its language."""
+    result = engine.fold(
+        text,
+        profile=options.profile,
+        path=path,
+        language=options.language,
+        allow_lossy=options.allow_lossy,
+        budget_bytes=options.budget_bytes,
+        budget_chars=options.budget_chars,
+        protected_line_markers=None if options.markers is None else list(options.markers),
+    )
+    return Folded(result.output, digest(result.report, name, options.report, options.budgeted))
+
+
+def fold_source(source: Source, options: FoldOptions) -> Outcome:
+    """Read and fold one file. Runs in worker processes too, so it only returns data."""
+    if source.skip:
+        return NotFolded(f"skipping {source.shown}: {source.skip}")
+    try:
+        with open(source.location, "rb") as handle:
+            data = handle.read()
+    except OSError as error:
+        return NotFolded(f"cannot read {source.shown}: {reason(error)}", failed=True)
+    text = decode_text(data)
+    if text is None:
+        return NotFolded(f"skipping {source.shown}: not UTF-8 text")
+    # Building an engine costs about a microsecond, so each file gets its own.
+    return fold_text(Engine(), text, source.shown, path_hint(source.shown), options)
+
+
+def fold_sources(sources: Sequence[Source], options: FoldOptions, jobs: int) -> Generator[Outcome, None, None]:
+    """The outcome of each source, in the order of sources; close() stops the workers early."""
+    if jobs <= 1 or len(sources) <= 1:
+        for source in sources:
+            yield fold_source(source, options)
+        return
+    # Processes, not threads: a fold holds the interpreter lock from start to end. Results come back
+    # in submission order, so the output does not depend on which worker finished first.
+    executor = ProcessPoolExecutor(max_workers=min(jobs, len(sources)), mp_context=get_context("spawn"))
+    try:
+        yield from executor.map(fold_source, sources, itertools.repeat(options))
+    finally:
+        executor.shutdown(wait=True, cancel_futures=True)
