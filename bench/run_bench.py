@@ -184,7 +184,7 @@ def real_samples(root: str, tersewright) -> Tuple[Dict[str, Sample], int]:
             continue
         try:
             with open(source.location, "rb") as handle:
-                text = cli._decode_text(handle.read())
+                text = cli.decode_text(handle.read())
         except OSError:
             continue
         if text is None:
