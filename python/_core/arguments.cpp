@@ -1,7 +1,21 @@
 #include "arguments.hpp"
 
+#include <cstddef>
+#include <span>
+
 namespace tersewright::python {
 namespace {
+
+// What the messages need to know of a callable.
+struct Signature {
+  const char* function;
+  std::span<const Parameter> parameters;
+  std::size_t required;
+};
+
+Signature signature_of(Surface callable) {
+  return {message_name(callable), surface_entry(callable).parameters, required_count(callable)};
+}
 
 bool refuse_extra_positionals(const Signature& signature, Py_ssize_t given) {
   const char* verb = given == 1 ? "was" : "were";
@@ -18,10 +32,10 @@ bool refuse_extra_positionals(const Signature& signature, Py_ssize_t given) {
 
 bool place_keyword(const Signature& signature, PyObject* name, PyObject* value, PyObject** slots) {
   for (std::size_t i = 0; i < signature.parameters.size(); ++i) {
-    if (PyUnicode_CompareWithASCIIString(name, signature.parameters[i]) != 0) continue;
+    if (PyUnicode_CompareWithASCIIString(name, signature.parameters[i].name) != 0) continue;
     if (slots[i] != nullptr) {
       PyErr_Format(PyExc_TypeError, "%s got multiple values for argument '%s'", signature.function,
-                   signature.parameters[i]);
+                   signature.parameters[i].name);
       return false;
     }
     slots[i] = value;
@@ -42,7 +56,7 @@ bool check_required(const Signature& signature, PyObject** slots) {
   for (std::size_t i = 0; i < signature.required; ++i) {
     if (slots[i] == nullptr) {
       PyErr_Format(PyExc_TypeError, "%s missing 1 required positional argument: '%s'", signature.function,
-                   signature.parameters[i]);
+                   signature.parameters[i].name);
       return false;
     }
   }
@@ -51,8 +65,8 @@ bool check_required(const Signature& signature, PyObject** slots) {
 
 }  // namespace
 
-bool match_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames,
-                     PyObject** slots) {
+bool match_arguments(Surface callable, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames, PyObject** slots) {
+  const Signature signature = signature_of(callable);
   const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
   if (!place_positionals(signature, args, nargs, slots)) return false;
   if (kwnames != nullptr) {
@@ -64,7 +78,8 @@ bool match_arguments(const Signature& signature, PyObject* const* args, Py_ssize
   return check_required(signature, slots);
 }
 
-bool match_arguments(const Signature& signature, PyObject* args, PyObject* kwargs, PyObject** slots) {
+bool match_arguments(Surface callable, PyObject* args, PyObject* kwargs, PyObject** slots) {
+  const Signature signature = signature_of(callable);
   const Py_ssize_t nargs = args != nullptr ? PyTuple_GET_SIZE(args) : 0;
   PyObject* const* items = args != nullptr ? &PyTuple_GET_ITEM(args, 0) : nullptr;
   if (!place_positionals(signature, items, nargs, slots)) return false;

@@ -15,11 +15,6 @@
 
 namespace tersewright::python {
 
-inline constexpr const char* content_fold_parameters[] = {"content",      "profile",          "path",
-                                                          "language",     "allow_lossy",      "budget_bytes",
-                                                          "budget_chars", "protected_ranges", "protected_line_markers"};
-inline constexpr const char* file_fold_parameters[] = {"path", "profile", "language", "allow_lossy"};
-
 struct ContentArguments {
   std::string content;
   std::string profile = "safe";
@@ -39,7 +34,7 @@ struct FileArguments {
   std::optional<bool> allow_lossy;
 };
 
-// slots as filled by match_arguments for the parameters above.
+// slots as filled by match_arguments for fold() and fold_file() (and the Engine's methods of those names).
 bool convert_content_arguments(PyObject* const* slots, ContentArguments& out);
 bool convert_file_arguments(PyObject* const* slots, FileArguments& out);
 

@@ -23,12 +23,6 @@ enum class Field : int {
   protected_line_markers,
 };
 
-constexpr const char* constructor_parameters[] = {
-    "content",      "profile",       "path",      "language",         "allow_lossy",           "budget_bytes",
-    "budget_chars", "budget_tokens", "tokenizer", "protected_ranges", "protected_line_markers"};
-
-constexpr Signature constructor_signature{"FoldRequest.__new__()", constructor_parameters, 1};
-
 RequestObject* as_request(PyObject* self) noexcept { return reinterpret_cast<RequestObject*>(self); }
 
 PyObject* optional_str(const std::optional<std::string>& text) { return text ? new_str(*text) : Py_NewRef(Py_None); }
@@ -145,8 +139,8 @@ bool convert_constructor_arguments(PyObject* const* slots, RequestFields& fields
 
 PyObject* request_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[std::size(constructor_parameters)];
-    if (!match_arguments(constructor_signature, args, kwargs, slots)) return nullptr;
+    PyObject* slots[parameter_count(Surface::request)];
+    if (!match_arguments(Surface::request, args, kwargs, slots)) return nullptr;
     RequestFields fields;
     if (!convert_constructor_arguments(slots, fields)) return nullptr;
     PyObject* self = type->tp_alloc(type, 0);
@@ -216,12 +210,6 @@ PyGetSetDef request_properties[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-constexpr const char request_doc[] =
-    "FoldRequest(content, profile=..., path=None, language=None, allow_lossy=None, budget_bytes=None, "
-    "budget_chars=None, budget_tokens=None, tokenizer=None, protected_ranges=None, protected_line_markers=None)\n"
-    "--\n\n"
-    "A typed configuration object describing a transformation request.";
-
 PyType_Slot request_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(request_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(request_dealloc)},
@@ -229,7 +217,7 @@ PyType_Slot request_slots[] = {
     {Py_tp_clear, reinterpret_cast<void*>(request_clear)},
     {Py_tp_repr, reinterpret_cast<void*>(request_repr)},
     {Py_tp_getset, request_properties},
-    {Py_tp_doc, const_cast<char*>(request_doc)},
+    {Py_tp_doc, const_cast<char*>(docstring(Surface::request))},
     {0, nullptr},
 };
 
@@ -243,6 +231,6 @@ PyType_Spec request_spec = {
 
 }  // namespace
 
-PyTypeObject* create_request_type() { return create_type(request_spec, request_doc); }
+PyTypeObject* create_request_type() { return create_type(request_spec, docstring(Surface::request)); }
 
 }  // namespace tersewright::python
