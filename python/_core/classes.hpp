@@ -3,14 +3,9 @@
 
 #include <Python.h>
 
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "analyzer/syntax.hpp"
-#include "edit/range.hpp"
 #include "owned.hpp"
+#include "request_fields.hpp"
 #include "transform/fold.hpp"
 
 namespace tersewright::python {
@@ -18,20 +13,6 @@ namespace tersewright::python {
 struct EngineObject {
   PyObject ob_base;
   analyzer::AnalyzerRegistry registry;
-};
-
-struct RequestFields {
-  std::string content;
-  std::string profile = "safe";
-  std::optional<std::string> path;
-  std::optional<std::string> language;  // parsed only when the request is folded
-  std::optional<bool> allow_lossy;
-  std::optional<std::uint64_t> budget_bytes;
-  std::optional<std::uint64_t> budget_chars;
-  std::optional<std::uint64_t> budget_tokens;
-  Owned tokenizer;
-  std::optional<std::vector<edit::ByteRange>> protected_ranges;
-  std::optional<std::vector<std::string>> protected_line_markers;
 };
 
 struct RequestObject {

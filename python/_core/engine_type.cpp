@@ -17,7 +17,7 @@ const analyzer::AnalyzerRegistry& registry_of(PyObject* self) noexcept {
 
 PyObject* engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    if (!match_arguments(Surface::engine, args, kwargs, nullptr)) return nullptr;
+    if (!Arguments(Surface::engine).match(args, kwargs)) return nullptr;
     auto registry = analyzer::AnalyzerRegistry::built_in();
     PyObject* self = type->tp_alloc(type, 0);
     if (self == nullptr) return nullptr;
@@ -35,34 +35,33 @@ void engine_dealloc(PyObject* self) {
 
 PyObject* engine_fold(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[parameter_count(Surface::engine_fold)];
-    if (!match_arguments(Surface::engine_fold, args, nargs, kwnames, slots)) return nullptr;
-    ContentArguments arguments;
-    if (!convert_content_arguments(slots, arguments)) return nullptr;
-    return fold_content(registry_of(self), std::move(arguments));
+    Arguments arguments(Surface::engine_fold);
+    RequestFields fields;
+    if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
+    return fold_content(registry_of(self), std::move(fields));
   });
 }
 
 PyObject* engine_fold_request(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[parameter_count(Surface::engine_fold_request)];
-    if (!match_arguments(Surface::engine_fold_request, args, nargs, kwnames, slots)) return nullptr;
-    if (!PyObject_TypeCheck(slots[0], module_state().request_type)) {
+    Arguments arguments(Surface::engine_fold_request);
+    if (!arguments.match(args, nargs, kwnames)) return nullptr;
+    PyObject* request = arguments[0];
+    if (!PyObject_TypeCheck(request, module_state().request_type)) {
       PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to 'FoldRequest'",
-                   surface_entry(Surface::engine_fold_request).parameters[0].name, type_name(slots[0]));
+                   arguments.name(0), type_name(request));
       return nullptr;
     }
-    return fold_request(registry_of(self), reinterpret_cast<RequestObject*>(slots[0]));
+    return fold_request(registry_of(self), reinterpret_cast<RequestObject*>(request));
   });
 }
 
 PyObject* engine_fold_file(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[parameter_count(Surface::engine_fold_file)];
-    if (!match_arguments(Surface::engine_fold_file, args, nargs, kwnames, slots)) return nullptr;
-    FileArguments arguments;
-    if (!convert_file_arguments(slots, arguments)) return nullptr;
-    return fold_file(registry_of(self), std::move(arguments));
+    Arguments arguments(Surface::engine_fold_file);
+    RequestFields fields;
+    if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
+    return fold_file(registry_of(self), std::move(fields));
   });
 }
 

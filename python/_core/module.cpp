@@ -23,23 +23,19 @@ constexpr std::string_view line_languages[] = {"markdown", "log", "json", "text"
 
 PyObject* module_fold(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[parameter_count(Surface::fold)];
-    if (!match_arguments(Surface::fold, args, nargs, kwnames, slots)) return nullptr;
-    ContentArguments arguments;
-    if (!convert_content_arguments(slots, arguments)) return nullptr;
-    const auto registry = analyzer::AnalyzerRegistry::built_in();
-    return fold_content(registry, std::move(arguments));
+    Arguments arguments(Surface::fold);
+    RequestFields fields;
+    if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
+    return fold_content(analyzer::AnalyzerRegistry::built_in(), std::move(fields));
   });
 }
 
 PyObject* module_fold_file(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[parameter_count(Surface::fold_file)];
-    if (!match_arguments(Surface::fold_file, args, nargs, kwnames, slots)) return nullptr;
-    FileArguments arguments;
-    if (!convert_file_arguments(slots, arguments)) return nullptr;
-    const auto registry = analyzer::AnalyzerRegistry::built_in();
-    return fold_file(registry, std::move(arguments));
+    Arguments arguments(Surface::fold_file);
+    RequestFields fields;
+    if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
+    return fold_file(analyzer::AnalyzerRegistry::built_in(), std::move(fields));
   });
 }
 
@@ -59,10 +55,11 @@ PyObject* module_profiles(PyObject*, PyObject*) {
 
 PyObject* module_profile_info(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[parameter_count(Surface::profile_info)];
-    if (!match_arguments(Surface::profile_info, args, nargs, kwnames, slots)) return nullptr;
+    Arguments arguments(Surface::profile_info);
     std::string name;
-    if (!convert_text(slots[0], "name", name)) return nullptr;
+    if (!arguments.match(args, nargs, kwnames) || !convert_argument(arguments[0], arguments.name(0), name)) {
+      return nullptr;
+    }
     auto profile = transform::lookup_profile(name);
     if (!profile) {
       Owned message(new_str(profile.error().name));  // the name exactly as given
@@ -75,16 +72,12 @@ PyObject* module_profile_info(PyObject*, PyObject* const* args, Py_ssize_t nargs
 
 PyObject* module_detect_language(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[parameter_count(Surface::detect_language)];
-    if (!match_arguments(Surface::detect_language, args, nargs, kwnames, slots)) return nullptr;
-    std::string content;
-    std::optional<std::string> path;
-    if (!convert_text(slots[0], "content", content) || !convert_optional_text(slots[1], "path", path)) {
-      return nullptr;
-    }
-    std::optional<std::string_view> path_view;
-    if (path) path_view = *path;
-    return new_str(analyzer::language_id(analyzer::detect_language(path_view, content)));
+    Arguments arguments(Surface::detect_language);
+    RequestFields fields;
+    if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
+    std::optional<std::string_view> path;
+    if (fields.path) path = *fields.path;
+    return new_str(analyzer::language_id(analyzer::detect_language(path, fields.content)));
   });
 }
 

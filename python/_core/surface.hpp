@@ -5,10 +5,14 @@
 
 #include <Python.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string_view>
+
+#include "request_fields.hpp"
 
 namespace tersewright::python {
 
@@ -16,7 +20,13 @@ struct Parameter {
   const char* name;
   // The default as the text signature shows it; null for a parameter that must be given.
   const char* shown_default = nullptr;
+  // The request field that the argument fills, for the callables that take request fields.
+  std::optional<Field> field = std::nullopt;
 };
+
+constexpr Parameter parameter(Field field, const char* shown_default = nullptr) {
+  return {field_name(field), shown_default, field};
+}
 
 enum class Kind : unsigned char {
   function,     // a module function
@@ -55,37 +65,38 @@ struct SurfaceEntry {
 };
 
 inline constexpr Parameter content_fold_parameters[] = {
-    {"content"},
-    {"profile", "\"safe\""},
-    {"path", "None"},
-    {"language", "None"},
-    {"allow_lossy", "None"},
-    {"budget_bytes", "None"},
-    {"budget_chars", "None"},
-    {"protected_ranges", "None"},
-    {"protected_line_markers", "None"},
+    parameter(Field::content),
+    parameter(Field::profile, shown_default_profile),
+    parameter(Field::path, "None"),
+    parameter(Field::language, "None"),
+    parameter(Field::allow_lossy, "None"),
+    parameter(Field::budget_bytes, "None"),
+    parameter(Field::budget_chars, "None"),
+    parameter(Field::protected_ranges, "None"),
+    parameter(Field::protected_line_markers, "None"),
 };
+// The path names the file whose text becomes the content.
 inline constexpr Parameter file_fold_parameters[] = {
-    {"path"},
-    {"profile", "\"safe\""},
-    {"language", "None"},
-    {"allow_lossy", "None"},
+    parameter(Field::path),
+    parameter(Field::profile, shown_default_profile),
+    parameter(Field::language, "None"),
+    parameter(Field::allow_lossy, "None"),
 };
 inline constexpr Parameter request_parameters[] = {
-    {"content"},
-    {"profile", "..."},
-    {"path", "None"},
-    {"language", "None"},
-    {"allow_lossy", "None"},
-    {"budget_bytes", "None"},
-    {"budget_chars", "None"},
-    {"budget_tokens", "None"},
-    {"tokenizer", "None"},
-    {"protected_ranges", "None"},
-    {"protected_line_markers", "None"},
+    parameter(Field::content),
+    parameter(Field::profile, "..."),
+    parameter(Field::path, "None"),
+    parameter(Field::language, "None"),
+    parameter(Field::allow_lossy, "None"),
+    parameter(Field::budget_bytes, "None"),
+    parameter(Field::budget_chars, "None"),
+    parameter(Field::budget_tokens, "None"),
+    parameter(Field::tokenizer, "None"),
+    parameter(Field::protected_ranges, "None"),
+    parameter(Field::protected_line_markers, "None"),
 };
+inline constexpr Parameter detect_language_parameters[] = {parameter(Field::content), parameter(Field::path, "None")};
 inline constexpr Parameter profile_info_parameters[] = {{"name"}};
-inline constexpr Parameter detect_language_parameters[] = {{"content"}, {"path", "None"}};
 inline constexpr Parameter fold_request_parameters[] = {{"request"}};
 
 // In the order of Surface.
@@ -126,7 +137,11 @@ constexpr bool surface_is_in_order() {
 }
 static_assert(surface_is_in_order(), "surface_entries must list the entries in the order of Surface");
 
-constexpr std::size_t parameter_count(Surface id) { return surface_entry(id).parameters.size(); }
+constexpr std::size_t most_parameters() {
+  std::size_t most = 0;
+  for (const SurfaceEntry& entry : surface_entries) most = std::max(most, entry.parameters.size());
+  return most;
+}
 
 // How many leading parameters must be given.
 constexpr std::size_t required_count(Surface id) {
