@@ -4,7 +4,7 @@
 #include <Python.h>
 
 #include "analyzer/syntax.hpp"
-#include "owned.hpp"
+#include "interpreter.hpp"
 #include "request_fields.hpp"
 #include "transform/fold.hpp"
 
@@ -49,8 +49,8 @@ PyTypeObject* create_report_type();
 PyObject* new_result_object(transform::FoldResult&& result);
 PyObject* new_report_object(const transform::Report& report);
 
-// Creates a heap type from a PyType_Spec whose tp_doc keeps its "Name(signature)\n--\n\n" header, so
-// that the class reports the constructor's __text_signature__ (type creation strips it).
-PyTypeObject* create_type(PyType_Spec& spec, const char* full_doc);
+// Creates a heap type from a PyType_Spec whose doc slot's "Name(signature)\n--\n\n" header type
+// creation would strip, so that the class reports its constructor's __text_signature__.
+PyTypeObject* create_type(PyType_Spec& spec);
 
 }  // namespace tersewright::python

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "edit/range.hpp"
-#include "owned.hpp"
+#include "interpreter.hpp"
 
 namespace tersewright::python {
 

@@ -5,8 +5,7 @@
 #include "classes.hpp"
 #include "convert.hpp"
 #include "folding.hpp"
-#include "guard.hpp"
-#include "state.hpp"
+#include "interpreter.hpp"
 
 namespace tersewright::python {
 namespace {
@@ -87,6 +86,6 @@ PyType_Spec engine_spec = {
 
 }  // namespace
 
-PyTypeObject* create_engine_type() { return create_type(engine_spec, docstring(Surface::engine)); }
+PyTypeObject* create_engine_type() { return create_type(engine_spec); }
 
 }  // namespace tersewright::python

@@ -9,8 +9,8 @@
 #include "analyzer/language.hpp"
 #include "convert.hpp"
 #include "file_reader.hpp"
-#include "state.hpp"
-#include "tokenizer_adapter.hpp"
+#include "interpreter.hpp"
+#include "python_tokenizer.hpp"
 #include "transform/fold.hpp"
 
 namespace tersewright::python {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "edit/range.hpp"
-#include "owned.hpp"
+#include "interpreter.hpp"
 
 namespace tersewright::python {
 

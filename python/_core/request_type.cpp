@@ -4,8 +4,8 @@
 #include "arguments.hpp"
 #include "classes.hpp"
 #include "convert.hpp"
-#include "guard.hpp"
-#include "text_format.hpp"
+#include "interpreter.hpp"
+#include "repr_text.hpp"
 
 namespace tersewright::python {
 namespace {
@@ -161,6 +161,6 @@ PyType_Spec request_spec = {
 
 }  // namespace
 
-PyTypeObject* create_request_type() { return create_type(request_spec, docstring(Surface::request)); }
+PyTypeObject* create_request_type() { return create_type(request_spec); }
 
 }  // namespace tersewright::python

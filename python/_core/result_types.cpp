@@ -5,11 +5,10 @@
 
 #include "classes.hpp"
 #include "convert.hpp"
-#include "guard.hpp"
+#include "interpreter.hpp"
+#include "repr_text.hpp"
 #include "report_json.hpp"
-#include "state.hpp"
 #include "surface.hpp"
-#include "text_format.hpp"
 #include "trees.hpp"
 
 namespace tersewright::python {
@@ -202,8 +201,8 @@ PyType_Spec report_spec = {
 
 }  // namespace
 
-PyTypeObject* create_result_type() { return create_type(result_spec, docstring(Surface::result)); }
-PyTypeObject* create_report_type() { return create_type(report_spec, docstring(Surface::report)); }
+PyTypeObject* create_result_type() { return create_type(result_spec); }
+PyTypeObject* create_report_type() { return create_type(report_spec); }
 
 PyObject* new_result_object(transform::FoldResult&& result) {
   PyTypeObject* type = module_state().result_type;

@@ -1,4 +1,4 @@
-#include "tokenizer_adapter.hpp"
+#include "python_tokenizer.hpp"
 
 #include <limits>
 
