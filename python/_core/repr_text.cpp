@@ -7,6 +7,9 @@
 #include <charconv>
 #include <iterator>
 
+#include "edit/text.hpp"
+#include "result.hpp"
+
 namespace tersewright::python {
 namespace {
 
@@ -100,28 +103,6 @@ bool is_grapheme_extend(char32_t code_point) noexcept {
   return found != end && found->first <= code_point;
 }
 
-// The text is valid UTF-8 (it came from a Python str), so no validation is repeated here.
-char32_t decode_at(std::string_view text, std::size_t& offset) noexcept {
-  const auto lead = static_cast<unsigned char>(text[offset]);
-  int length = 1;
-  char32_t code_point = lead;
-  if (lead >= 0xF0) {
-    length = 4;
-    code_point = lead & 0x07;
-  } else if (lead >= 0xE0) {
-    length = 3;
-    code_point = lead & 0x0F;
-  } else if (lead >= 0xC0) {
-    length = 2;
-    code_point = lead & 0x1F;
-  }
-  for (int i = 1; i < length && offset + i < text.size(); ++i) {
-    code_point = (code_point << 6) | (static_cast<unsigned char>(text[offset + i]) & 0x3F);
-  }
-  offset += static_cast<std::size_t>(length);
-  return code_point;
-}
-
 void append_hex_escape(std::string& out, char32_t code_point) {
   std::array<char, 8> digits{};
   const auto [end, error] =
@@ -136,10 +117,11 @@ void append_hex_escape(std::string& out, char32_t code_point) {
 
 void append_quoted(std::string& out, std::string_view utf8) {
   out += '"';
-  std::size_t offset = 0;
-  while (offset < utf8.size()) {
-    const std::size_t start = offset;
-    const char32_t code_point = decode_at(utf8, offset);
+  for (std::size_t offset = 0; offset < utf8.size();) {
+    const auto [code_point, length] = edit::decode_utf8_at(utf8, offset);
+    if (length == 0) throw InternalError{"a representation was asked of text that is not UTF-8"};
+    const std::string_view character = utf8.substr(offset, length);
+    offset += length;
     switch (code_point) {
       case U'\\': out += "\\\\"; continue;
       case U'"': out += "\\\""; continue;
@@ -152,7 +134,7 @@ void append_quoted(std::string& out, std::string_view utf8) {
     if (is_grapheme_extend(code_point) || !Py_UNICODE_ISPRINTABLE(static_cast<Py_UCS4>(code_point))) {
       append_hex_escape(out, code_point);
     } else {
-      out.append(utf8.substr(start, offset - start));
+      out.append(character);
     }
   }
   out += '"';
