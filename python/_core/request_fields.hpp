@@ -53,6 +53,10 @@ enum class Field : int { TERSEWRIGHT_REQUEST_FIELDS(TERSEWRIGHT_FIELD_ID, TERSEW
 inline constexpr const char* field_names[] = {TERSEWRIGHT_REQUEST_FIELDS(TERSEWRIGHT_FIELD_NAME, TERSEWRIGHT_FIELD_NAME)};
 #undef TERSEWRIGHT_FIELD_NAME
 
+#define TERSEWRIGHT_EVERY_FIELD(name, type, initial) Field::name,
+inline constexpr Field every_field[] = {TERSEWRIGHT_REQUEST_FIELDS(TERSEWRIGHT_EVERY_FIELD, TERSEWRIGHT_EVERY_FIELD)};
+#undef TERSEWRIGHT_EVERY_FIELD
+
 // The field's name, which is also the name of its parameter and of its property.
 constexpr const char* field_name(Field field) { return field_names[static_cast<std::size_t>(field)]; }
 

@@ -24,8 +24,17 @@ struct Parameter {
   std::optional<Field> field = std::nullopt;
 };
 
-constexpr Parameter parameter(Field field, const char* shown_default = nullptr) {
-  return {field_name(field), shown_default, field};
+// Parameters that fill request fields, in the given order: the first must be given, the profile
+// shows shown_profile as its default, and every other defaults to None.
+template <std::size_t N>
+constexpr std::array<Parameter, N> field_parameters(const Field (&fields)[N],
+                                                    const char* shown_profile = shown_default_profile) {
+  std::array<Parameter, N> parameters{};
+  for (std::size_t i = 0; i < N; ++i) {
+    const char* shown_default = i == 0 ? nullptr : fields[i] == Field::profile ? shown_profile : "None";
+    parameters[i] = {field_name(fields[i]), shown_default, fields[i]};
+  }
+  return parameters;
 }
 
 enum class Kind : unsigned char {
@@ -64,38 +73,15 @@ struct SurfaceEntry {
   const char* summary;
 };
 
-inline constexpr Parameter content_fold_parameters[] = {
-    parameter(Field::content),
-    parameter(Field::profile, shown_default_profile),
-    parameter(Field::path, "None"),
-    parameter(Field::language, "None"),
-    parameter(Field::allow_lossy, "None"),
-    parameter(Field::budget_bytes, "None"),
-    parameter(Field::budget_chars, "None"),
-    parameter(Field::protected_ranges, "None"),
-    parameter(Field::protected_line_markers, "None"),
-};
+inline constexpr auto content_fold_parameters =
+    field_parameters({Field::content, Field::profile, Field::path, Field::language, Field::allow_lossy,
+                      Field::budget_bytes, Field::budget_chars, Field::protected_ranges, Field::protected_line_markers});
 // The path names the file whose text becomes the content.
-inline constexpr Parameter file_fold_parameters[] = {
-    parameter(Field::path),
-    parameter(Field::profile, shown_default_profile),
-    parameter(Field::language, "None"),
-    parameter(Field::allow_lossy, "None"),
-};
-inline constexpr Parameter request_parameters[] = {
-    parameter(Field::content),
-    parameter(Field::profile, "..."),
-    parameter(Field::path, "None"),
-    parameter(Field::language, "None"),
-    parameter(Field::allow_lossy, "None"),
-    parameter(Field::budget_bytes, "None"),
-    parameter(Field::budget_chars, "None"),
-    parameter(Field::budget_tokens, "None"),
-    parameter(Field::tokenizer, "None"),
-    parameter(Field::protected_ranges, "None"),
-    parameter(Field::protected_line_markers, "None"),
-};
-inline constexpr Parameter detect_language_parameters[] = {parameter(Field::content), parameter(Field::path, "None")};
+inline constexpr auto file_fold_parameters =
+    field_parameters({Field::path, Field::profile, Field::language, Field::allow_lossy});
+// A FoldRequest takes every field; its text signature shows no value for the profile's default.
+inline constexpr auto request_parameters = field_parameters(every_field, "...");
+inline constexpr auto detect_language_parameters = field_parameters({Field::content, Field::path});
 inline constexpr Parameter profile_info_parameters[] = {{"name"}};
 inline constexpr Parameter fold_request_parameters[] = {{"request"}};
 
