@@ -65,8 +65,8 @@ std::string ascii_lower(std::string_view text) {
 
 namespace {
 
-// Unicode White_Space code points, decoded from the UTF-8 sequence of length len at p.
-bool is_white_space_code_point(std::uint32_t cp) noexcept {
+// Unicode White_Space code points.
+bool is_white_space_code_point(char32_t cp) noexcept {
   if (cp >= 0x09 && cp <= 0x0D) return true;
   switch (cp) {
     case 0x20: case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
@@ -77,19 +77,6 @@ bool is_white_space_code_point(std::uint32_t cp) noexcept {
   }
 }
 
-// Decodes the character starting at offset; returns its length (0 when malformed or truncated).
-std::size_t decode(std::string_view text, std::size_t offset, std::uint32_t& cp) noexcept {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + offset;
-  std::size_t left = text.size() - offset;
-  if (left == 0) return 0;
-  if (p[0] < 0x80) { cp = p[0]; return 1; }
-  std::size_t len = (p[0] >= 0xF0) ? 4 : (p[0] >= 0xE0) ? 3 : (p[0] >= 0xC0) ? 2 : 0;
-  if (len == 0 || len > left) return 0;
-  cp = p[0] & (0x7F >> len);
-  for (std::size_t i = 1; i < len; ++i) cp = (cp << 6) | (p[i] & 0x3F);
-  return len;
-}
-
 }  // namespace
 
 std::size_t white_space_at(std::string_view text, std::size_t offset) noexcept {
@@ -98,9 +85,8 @@ std::size_t white_space_at(std::string_view text, std::size_t offset) noexcept {
   if (c < 0x80) return (c == ' ' || (c >= 0x09 && c <= 0x0D)) ? 1 : 0;
   // Every non-ASCII White_Space character starts with 0xC2, 0xE1, 0xE2 or 0xE3.
   if (c != 0xC2 && c != 0xE1 && c != 0xE2 && c != 0xE3) return 0;
-  std::uint32_t cp = 0;
-  std::size_t len = decode(text, offset, cp);
-  return (len != 0 && is_white_space_code_point(cp)) ? len : 0;
+  const auto [code_point, length] = decode_utf8_at(text, offset);
+  return (length != 0 && is_white_space_code_point(code_point)) ? length : 0;
 }
 
 std::size_t white_space_before(std::string_view text, std::size_t offset) noexcept {

@@ -15,6 +15,26 @@ inline bool is_char_boundary(std::string_view text, std::size_t offset) noexcept
   return (static_cast<unsigned char>(text[offset]) & 0xC0) != 0x80;
 }
 
+// A character decoded from UTF-8, or a length of 0 where no character starts (a continuation byte,
+// a sequence cut short by the end of the text, or an offset at or past the end).
+struct DecodedChar {
+  char32_t code_point = 0;
+  std::size_t length = 0;
+};
+
+// Decodes the character that starts at offset. Only the lead byte and the text's end are checked;
+// continuation bytes are taken as they come, so the text is expected to be valid UTF-8.
+inline DecodedChar decode_utf8_at(std::string_view text, std::size_t offset) noexcept {
+  if (offset >= text.size()) return {};
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + offset;
+  if (p[0] < 0x80) return {p[0], 1};
+  const std::size_t length = p[0] >= 0xF0 ? 4 : p[0] >= 0xE0 ? 3 : p[0] >= 0xC0 ? 2 : 0;
+  if (length == 0 || length > text.size() - offset) return {};
+  char32_t code_point = p[0] & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) code_point = (code_point << 6) | (p[i] & 0x3F);
+  return {code_point, length};
+}
+
 // Unicode scalar values: the bytes that are not continuation bytes.
 std::uint64_t count_chars(std::string_view text) noexcept;
 

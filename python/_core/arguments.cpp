@@ -1,82 +1,87 @@
 #include "arguments.hpp"
 
+#include "result.hpp"
+
 namespace tersewright::python {
-namespace {
 
-bool refuse_extra_positionals(const Signature& signature, Py_ssize_t given) {
-  const char* verb = given == 1 ? "was" : "were";
-  const auto most = signature.parameters.size();
-  if (signature.required == most) {
-    PyErr_Format(PyExc_TypeError, "%s takes %zu positional arguments but %zd %s given", signature.function, most, given,
-                 verb);
-  } else {
-    PyErr_Format(PyExc_TypeError, "%s takes from %zu to %zu positional arguments but %zd %s given", signature.function,
-                 signature.required, most, given, verb);
-  }
-  return false;
-}
-
-bool place_keyword(const Signature& signature, PyObject* name, PyObject* value, PyObject** slots) {
-  for (std::size_t i = 0; i < signature.parameters.size(); ++i) {
-    if (PyUnicode_CompareWithASCIIString(name, signature.parameters[i]) != 0) continue;
-    if (slots[i] != nullptr) {
-      PyErr_Format(PyExc_TypeError, "%s got multiple values for argument '%s'", signature.function,
-                   signature.parameters[i]);
-      return false;
-    }
-    slots[i] = value;
+bool Arguments::place_positionals(PyObject* const* args, Py_ssize_t nargs) {
+  const std::size_t most = parameters().size();
+  if (static_cast<std::size_t>(nargs) <= most) {
+    for (Py_ssize_t i = 0; i < nargs; ++i) given_[static_cast<std::size_t>(i)] = args[i];
     return true;
   }
-  PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%S'", signature.function, name);
+  const std::size_t least = required_count(callable_);
+  const char* verb = nargs == 1 ? "was" : "were";
+  if (least == most) {
+    PyErr_Format(PyExc_TypeError, "%s takes %zu positional arguments but %zd %s given", message_name(callable_), most,
+                 nargs, verb);
+  } else {
+    PyErr_Format(PyExc_TypeError, "%s takes from %zu to %zu positional arguments but %zd %s given",
+                 message_name(callable_), least, most, nargs, verb);
+  }
   return false;
 }
 
-bool place_positionals(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, PyObject** slots) {
-  for (std::size_t i = 0; i < signature.parameters.size(); ++i) slots[i] = nullptr;
-  if (static_cast<std::size_t>(nargs) > signature.parameters.size()) return refuse_extra_positionals(signature, nargs);
-  for (Py_ssize_t i = 0; i < nargs; ++i) slots[i] = args[i];
-  return true;
+bool Arguments::place_keyword(PyObject* name, PyObject* value) {
+  for (std::size_t i = 0; i < parameters().size(); ++i) {
+    if (PyUnicode_CompareWithASCIIString(name, this->name(i)) != 0) continue;
+    if (given_[i] != nullptr) {
+      PyErr_Format(PyExc_TypeError, "%s got multiple values for argument '%s'", message_name(callable_), this->name(i));
+      return false;
+    }
+    given_[i] = value;
+    return true;
+  }
+  PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%S'", message_name(callable_), name);
+  return false;
 }
 
-bool check_required(const Signature& signature, PyObject** slots) {
-  for (std::size_t i = 0; i < signature.required; ++i) {
-    if (slots[i] == nullptr) {
-      PyErr_Format(PyExc_TypeError, "%s missing 1 required positional argument: '%s'", signature.function,
-                   signature.parameters[i]);
+bool Arguments::check_required() const {
+  for (std::size_t i = 0; i < required_count(callable_); ++i) {
+    if (given_[i] == nullptr) {
+      PyErr_Format(PyExc_TypeError, "%s missing 1 required positional argument: '%s'", message_name(callable_),
+                   name(i));
       return false;
     }
   }
   return true;
 }
 
-}  // namespace
-
-bool match_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames,
-                     PyObject** slots) {
+bool Arguments::match(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
   const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-  if (!place_positionals(signature, args, nargs, slots)) return false;
+  if (!place_positionals(args, nargs)) return false;
   if (kwnames != nullptr) {
     const Py_ssize_t count = PyTuple_GET_SIZE(kwnames);
     for (Py_ssize_t i = 0; i < count; ++i) {
-      if (!place_keyword(signature, PyTuple_GET_ITEM(kwnames, i), args[nargs + i], slots)) return false;
+      if (!place_keyword(PyTuple_GET_ITEM(kwnames, i), args[nargs + i])) return false;
     }
   }
-  return check_required(signature, slots);
+  return check_required();
 }
 
-bool match_arguments(const Signature& signature, PyObject* args, PyObject* kwargs, PyObject** slots) {
+bool Arguments::match(PyObject* args, PyObject* kwargs) {
   const Py_ssize_t nargs = args != nullptr ? PyTuple_GET_SIZE(args) : 0;
   PyObject* const* items = args != nullptr ? &PyTuple_GET_ITEM(args, 0) : nullptr;
-  if (!place_positionals(signature, items, nargs, slots)) return false;
+  if (!place_positionals(items, nargs)) return false;
   if (kwargs != nullptr) {
     Py_ssize_t position = 0;
     PyObject* name = nullptr;
     PyObject* value = nullptr;
     while (PyDict_Next(kwargs, &position, &name, &value)) {
-      if (!place_keyword(signature, name, value, slots)) return false;
+      if (!place_keyword(name, value)) return false;
     }
   }
-  return check_required(signature, slots);
+  return check_required();
+}
+
+bool Arguments::convert_into(RequestFields& fields) const {
+  const std::size_t required = required_count(callable_);
+  for (std::size_t i = 0; i < parameters().size(); ++i) {
+    const Parameter& parameter = parameters()[i];
+    if (!parameter.field) throw InternalError{"a parameter that names no request field"};
+    if (!convert_field(fields, *parameter.field, given_[i], i < required)) return false;
+  }
+  return true;
 }
 
 }  // namespace tersewright::python

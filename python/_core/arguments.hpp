@@ -1,25 +1,43 @@
-// Matching call arguments to parameters, with the messages every callable of the module shares.
+// A call's arguments matched to a callable's parameters, with the messages every callable of the module
+// shares, and their conversion into request fields.
 #pragma once
 
 #include <Python.h>
 
+#include <array>
 #include <cstddef>
-#include <span>
+
+#include "convert.hpp"
+#include "request_fields.hpp"
+#include "surface.hpp"
 
 namespace tersewright::python {
 
-struct Signature {
-  const char* function;  // as messages name it, e.g. "Engine.fold()"
-  std::span<const char* const> parameters;
-  std::size_t required;  // how many leading parameters must be given
+class Arguments {
+ public:
+  explicit Arguments(Surface callable) noexcept : callable_(callable) {}
+
+  // Each takes one argument per parameter (borrowed, null where the caller gave nothing), or raises
+  // TypeError and returns false when the call does not fit the callable.
+  bool match(PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
+  // The tuple-and-dict form that constructors receive.
+  bool match(PyObject* args, PyObject* kwargs);
+
+  PyObject* operator[](std::size_t parameter) const noexcept { return given_[parameter]; }
+  const char* name(std::size_t parameter) const noexcept { return parameters()[parameter].name; }
+
+  // Converts each given argument into the field its parameter names, in parameter order, so that
+  // the first bad argument is the one reported.
+  bool convert_into(RequestFields& fields) const;
+
+ private:
+  std::span<const Parameter> parameters() const noexcept { return surface_entry(callable_).parameters; }
+  bool place_positionals(PyObject* const* args, Py_ssize_t nargs);
+  bool place_keyword(PyObject* name, PyObject* value);
+  bool check_required() const;
+
+  Surface callable_;
+  std::array<PyObject*, most_parameters()> given_{};
 };
-
-// Fills slots (one per parameter) with borrowed references, null where the caller gave nothing.
-// On a mismatch raises TypeError and returns false.
-bool match_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames,
-                     PyObject** slots);
-
-// The same for the tuple-and-dict form that constructors receive.
-bool match_arguments(const Signature& signature, PyObject* args, PyObject* kwargs, PyObject** slots);
 
 }  // namespace tersewright::python

@@ -3,14 +3,9 @@
 
 #include <Python.h>
 
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "analyzer/syntax.hpp"
-#include "edit/range.hpp"
-#include "owned.hpp"
+#include "interpreter.hpp"
+#include "request_fields.hpp"
 #include "transform/fold.hpp"
 
 namespace tersewright::python {
@@ -18,20 +13,6 @@ namespace tersewright::python {
 struct EngineObject {
   PyObject ob_base;
   analyzer::AnalyzerRegistry registry;
-};
-
-struct RequestFields {
-  std::string content;
-  std::string profile = "safe";
-  std::optional<std::string> path;
-  std::optional<std::string> language;  // parsed only when the request is folded
-  std::optional<bool> allow_lossy;
-  std::optional<std::uint64_t> budget_bytes;
-  std::optional<std::uint64_t> budget_chars;
-  std::optional<std::uint64_t> budget_tokens;
-  Owned tokenizer;
-  std::optional<std::vector<edit::ByteRange>> protected_ranges;
-  std::optional<std::vector<std::string>> protected_line_markers;
 };
 
 struct RequestObject {
@@ -68,8 +49,8 @@ PyTypeObject* create_report_type();
 PyObject* new_result_object(transform::FoldResult&& result);
 PyObject* new_report_object(const transform::Report& report);
 
-// Creates a heap type from a PyType_Spec whose tp_doc keeps its "Name(signature)\n--\n\n" header, so
-// that the class reports the constructor's __text_signature__ (type creation strips it).
-PyTypeObject* create_type(PyType_Spec& spec, const char* full_doc);
+// Creates a heap type from a PyType_Spec whose doc slot's "Name(signature)\n--\n\n" header type
+// creation would strip, so that the class reports its constructor's __text_signature__.
+PyTypeObject* create_type(PyType_Spec& spec);
 
 }  // namespace tersewright::python

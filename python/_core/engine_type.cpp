@@ -5,17 +5,10 @@
 #include "classes.hpp"
 #include "convert.hpp"
 #include "folding.hpp"
-#include "guard.hpp"
-#include "state.hpp"
+#include "interpreter.hpp"
 
 namespace tersewright::python {
 namespace {
-
-constexpr Signature constructor_signature{"Engine.__new__()", {}, 0};
-constexpr Signature fold_signature{"Engine.fold()", content_fold_parameters, 1};
-constexpr Signature fold_file_signature{"Engine.fold_file()", file_fold_parameters, 1};
-constexpr const char* fold_request_parameters[] = {"request"};
-constexpr Signature fold_request_signature{"Engine.fold_request()", fold_request_parameters, 1};
 
 const analyzer::AnalyzerRegistry& registry_of(PyObject* self) noexcept {
   return reinterpret_cast<EngineObject*>(self)->registry;
@@ -23,7 +16,7 @@ const analyzer::AnalyzerRegistry& registry_of(PyObject* self) noexcept {
 
 PyObject* engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    if (!match_arguments(constructor_signature, args, kwargs, nullptr)) return nullptr;
+    if (!Arguments(Surface::engine).match(args, kwargs)) return nullptr;
     auto registry = analyzer::AnalyzerRegistry::built_in();
     PyObject* self = type->tp_alloc(type, 0);
     if (self == nullptr) return nullptr;
@@ -41,58 +34,48 @@ void engine_dealloc(PyObject* self) {
 
 PyObject* engine_fold(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[std::size(content_fold_parameters)];
-    if (!match_arguments(fold_signature, args, nargs, kwnames, slots)) return nullptr;
-    ContentArguments arguments;
-    if (!convert_content_arguments(slots, arguments)) return nullptr;
-    return fold_content(registry_of(self), std::move(arguments));
+    Arguments arguments(Surface::engine_fold);
+    RequestFields fields;
+    if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
+    return fold_content(registry_of(self), std::move(fields));
   });
 }
 
 PyObject* engine_fold_request(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[1];
-    if (!match_arguments(fold_request_signature, args, nargs, kwnames, slots)) return nullptr;
-    if (!PyObject_TypeCheck(slots[0], module_state().request_type)) {
-      PyErr_Format(PyExc_TypeError, "argument 'request': '%s' object cannot be converted to 'FoldRequest'",
-                   type_name(slots[0]));
+    Arguments arguments(Surface::engine_fold_request);
+    if (!arguments.match(args, nargs, kwnames)) return nullptr;
+    PyObject* request = arguments[0];
+    if (!PyObject_TypeCheck(request, module_state().request_type)) {
+      PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to 'FoldRequest'",
+                   arguments.name(0), type_name(request));
       return nullptr;
     }
-    return fold_request(registry_of(self), reinterpret_cast<RequestObject*>(slots[0]));
+    return fold_request(registry_of(self), reinterpret_cast<RequestObject*>(request));
   });
 }
 
 PyObject* engine_fold_file(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[std::size(file_fold_parameters)];
-    if (!match_arguments(fold_file_signature, args, nargs, kwnames, slots)) return nullptr;
-    FileArguments arguments;
-    if (!convert_file_arguments(slots, arguments)) return nullptr;
-    return fold_file(registry_of(self), std::move(arguments));
+    Arguments arguments(Surface::engine_fold_file);
+    RequestFields fields;
+    if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
+    return fold_file(registry_of(self), std::move(fields));
   });
 }
 
 PyMethodDef engine_methods[] = {
-    {"fold", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_fold)), METH_FASTCALL | METH_KEYWORDS,
-     "fold($self, content, profile=\"safe\", path=None, language=None, allow_lossy=None, budget_bytes=None, "
-     "budget_chars=None, protected_ranges=None, protected_line_markers=None)\n--\n\n"
-     "Fold raw content using keyword configuration."},
-    {"fold_request", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_fold_request)),
-     METH_FASTCALL | METH_KEYWORDS, "fold_request($self, request)\n--\n\nFold a `FoldRequest` object."},
-    {"fold_file", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_fold_file)),
-     METH_FASTCALL | METH_KEYWORDS,
-     "fold_file($self, path, profile=\"safe\", language=None, allow_lossy=None)\n--\n\n"
-     "Fold the contents of a file. Never writes to disk."},
+    method_row<Surface::engine_fold>(engine_fold),
+    method_row<Surface::engine_fold_request>(engine_fold_request),
+    method_row<Surface::engine_fold_file>(engine_fold_file),
     {nullptr, nullptr, 0, nullptr},
 };
-
-constexpr const char engine_doc[] = "Engine()\n--\n\nThe transformation engine.";
 
 PyType_Slot engine_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(engine_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(engine_dealloc)},
     {Py_tp_methods, engine_methods},
-    {Py_tp_doc, const_cast<char*>(engine_doc)},
+    {Py_tp_doc, const_cast<char*>(docstring(Surface::engine))},
     {0, nullptr},
 };
 
@@ -103,6 +86,6 @@ PyType_Spec engine_spec = {
 
 }  // namespace
 
-PyTypeObject* create_engine_type() { return create_type(engine_spec, engine_doc); }
+PyTypeObject* create_engine_type() { return create_type(engine_spec); }
 
 }  // namespace tersewright::python

@@ -1,6 +1,7 @@
 #include "folding.hpp"
 
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -8,8 +9,8 @@
 #include "analyzer/language.hpp"
 #include "convert.hpp"
 #include "file_reader.hpp"
-#include "state.hpp"
-#include "tokenizer_adapter.hpp"
+#include "interpreter.hpp"
+#include "python_tokenizer.hpp"
 #include "transform/fold.hpp"
 
 namespace tersewright::python {
@@ -46,8 +47,51 @@ bool parse_language(const std::optional<std::string>& name, transform::FoldReque
   return true;
 }
 
-PyObject* run(const analyzer::AnalyzerRegistry& registry, transform::FoldRequest&& request) {
-  auto folded = transform::fold(registry, std::move(request));
+// How a request that sets more than one budget is taken.
+enum class BudgetChoice {
+  first_given,  // bytes, then characters, quietly: fold() and fold_file() have no way to ask for tokens
+  only_one,     // more than one is a configuration error
+};
+
+// The engine's request from the fields: copied from a FoldRequest that lives on, or moved from
+// arguments that do not (each member is forwarded once). Empty, with the exception raised, when
+// the fields make no request.
+template <class Fields>
+std::optional<transform::FoldRequest> engine_request(Fields&& fields, BudgetChoice choice) {
+  transform::FoldRequest request;
+  request.content = std::forward<Fields>(fields).content;
+  request.profile = std::forward<Fields>(fields).profile;
+  request.path = std::forward<Fields>(fields).path;
+  request.allow_lossy = fields.allow_lossy;
+  request.protected_ranges = std::forward<Fields>(fields).protected_ranges;
+  request.protected_line_markers = std::forward<Fields>(fields).protected_line_markers;
+  if (!parse_language(fields.language, request)) return std::nullopt;
+
+  const ModuleState& state = module_state();
+  const int budgets = int{fields.budget_bytes.has_value()} + int{fields.budget_chars.has_value()} +
+                      int{fields.budget_tokens.has_value()};
+  if (choice == BudgetChoice::only_one && budgets > 1) {
+    raise_with(state.invalid_config_error, "specify at most one of budget_bytes, budget_chars, budget_tokens");
+    return std::nullopt;
+  }
+  if (fields.budget_bytes) {
+    request.budget = transform::Budget{transform::BudgetMetric::bytes, *fields.budget_bytes};
+  } else if (fields.budget_chars) {
+    request.budget = transform::Budget{transform::BudgetMetric::characters, *fields.budget_chars};
+  } else if (fields.budget_tokens) {
+    if (!fields.tokenizer) {
+      raise_with(state.invalid_config_error, "budget_tokens requires a tokenizer object");
+      return std::nullopt;
+    }
+    request.tokenizer = std::make_unique<PythonTokenizer>(fields.tokenizer.get());
+    request.budget = transform::Budget{transform::BudgetMetric::tokens, *fields.budget_tokens};
+  }
+  return request;
+}
+
+PyObject* run(const analyzer::AnalyzerRegistry& registry, std::optional<transform::FoldRequest>&& request) {
+  if (!request) return nullptr;
+  auto folded = transform::fold(registry, std::move(*request));
   if (!folded) return raise_engine_error(folded.error());
   return new_result_object(std::move(folded).value());
 }
@@ -72,87 +116,27 @@ class ReadBorrow {
 
 }  // namespace
 
-bool convert_content_arguments(PyObject* const* slots, ContentArguments& out) {
-  return convert_text(slots[0], "content", out.content) && convert_text(slots[1], "profile", out.profile) &&
-         convert_optional_text(slots[2], "path", out.path) &&
-         convert_optional_text(slots[3], "language", out.language) &&
-         convert_optional_flag(slots[4], "allow_lossy", out.allow_lossy) &&
-         convert_optional_count(slots[5], "budget_bytes", out.budget_bytes) &&
-         convert_optional_count(slots[6], "budget_chars", out.budget_chars) &&
-         convert_optional_ranges(slots[7], "protected_ranges", out.protected_ranges) &&
-         convert_optional_markers(slots[8], "protected_line_markers", out.protected_line_markers);
+PyObject* fold_content(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields) {
+  return run(registry, engine_request(std::move(fields), BudgetChoice::first_given));
 }
 
-bool convert_file_arguments(PyObject* const* slots, FileArguments& out) {
-  return convert_text(slots[0], "path", out.path) && convert_text(slots[1], "profile", out.profile) &&
-         convert_optional_text(slots[2], "language", out.language) &&
-         convert_optional_flag(slots[3], "allow_lossy", out.allow_lossy);
-}
-
-PyObject* fold_content(const analyzer::AnalyzerRegistry& registry, ContentArguments&& arguments) {
-  transform::FoldRequest request;
-  request.content = std::move(arguments.content);
-  request.profile = std::move(arguments.profile);
-  request.path = std::move(arguments.path);
-  request.allow_lossy = arguments.allow_lossy;
-  request.protected_ranges = std::move(arguments.protected_ranges);
-  request.protected_line_markers = std::move(arguments.protected_line_markers);
-  if (!parse_language(arguments.language, request)) return nullptr;
-  // Both given: bytes wins, quietly; these entry points have no way to ask for tokens.
-  if (arguments.budget_bytes) {
-    request.budget = transform::Budget{transform::BudgetMetric::bytes, *arguments.budget_bytes};
-  } else if (arguments.budget_chars) {
-    request.budget = transform::Budget{transform::BudgetMetric::characters, *arguments.budget_chars};
-  }
-  return run(registry, std::move(request));
-}
-
-PyObject* fold_file(const analyzer::AnalyzerRegistry& registry, FileArguments&& arguments) {
-  auto text = read_text_file(arguments.path);
+PyObject* fold_file(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields) {
+  const std::string& path = fields.path.value();
+  auto text = read_text_file(path);
   if (!text) {
     std::string message = "failed to read ";
-    message += arguments.path;
+    message += path;
     message += ": ";
     message += text.error().reason;
     return raise_with(PyExc_OSError, message);
   }
-  transform::FoldRequest request;
-  request.content = std::move(text).value();
-  request.profile = std::move(arguments.profile);
-  request.allow_lossy = arguments.allow_lossy;
-  if (!parse_language(arguments.language, request)) return nullptr;
-  request.path = std::move(arguments.path);
-  return run(registry, std::move(request));
+  fields.content = std::move(text).value();
+  return run(registry, engine_request(std::move(fields), BudgetChoice::first_given));
 }
 
 PyObject* fold_request(const analyzer::AnalyzerRegistry& registry, RequestObject* object) {
   const ReadBorrow borrow(object);
-  const RequestFields& fields = object->fields;
-  transform::FoldRequest request;
-  request.content = fields.content;
-  request.profile = fields.profile;
-  request.path = fields.path;
-  request.allow_lossy = fields.allow_lossy;
-  request.protected_ranges = fields.protected_ranges;
-  request.protected_line_markers = fields.protected_line_markers;
-  if (!parse_language(fields.language, request)) return nullptr;
-
-  const ModuleState& state = module_state();
-  const int budgets = int{fields.budget_bytes.has_value()} + int{fields.budget_chars.has_value()} +
-                      int{fields.budget_tokens.has_value()};
-  if (budgets > 1) {
-    return raise_with(state.invalid_config_error, "specify at most one of budget_bytes, budget_chars, budget_tokens");
-  }
-  if (fields.budget_bytes) {
-    request.budget = transform::Budget{transform::BudgetMetric::bytes, *fields.budget_bytes};
-  } else if (fields.budget_chars) {
-    request.budget = transform::Budget{transform::BudgetMetric::characters, *fields.budget_chars};
-  } else if (fields.budget_tokens) {
-    if (!fields.tokenizer) return raise_with(state.invalid_config_error, "budget_tokens requires a tokenizer object");
-    request.tokenizer = std::make_unique<PythonTokenizer>(fields.tokenizer.get());
-    request.budget = transform::Budget{transform::BudgetMetric::tokens, *fields.budget_tokens};
-  }
-  return run(registry, std::move(request));
+  return run(registry, engine_request(std::as_const(object->fields), BudgetChoice::only_one));
 }
 
 }  // namespace tersewright::python

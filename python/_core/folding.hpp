@@ -1,51 +1,19 @@
-// The bodies that the module functions and the Engine methods share: argument conversion in
-// parameter order, the engine request they build, and the mapping of engine errors.
+// The folds that the module functions and the Engine methods share: the engine request they build
+// from request fields, and the mapping of engine errors.
 #pragma once
 
 #include <Python.h>
 
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "analyzer/syntax.hpp"
 #include "classes.hpp"
-#include "edit/range.hpp"
+#include "request_fields.hpp"
 
 namespace tersewright::python {
 
-inline constexpr const char* content_fold_parameters[] = {"content",      "profile",          "path",
-                                                          "language",     "allow_lossy",      "budget_bytes",
-                                                          "budget_chars", "protected_ranges", "protected_line_markers"};
-inline constexpr const char* file_fold_parameters[] = {"path", "profile", "language", "allow_lossy"};
-
-struct ContentArguments {
-  std::string content;
-  std::string profile = "safe";
-  std::optional<std::string> path;
-  std::optional<std::string> language;
-  std::optional<bool> allow_lossy;
-  std::optional<std::uint64_t> budget_bytes;
-  std::optional<std::uint64_t> budget_chars;
-  std::optional<std::vector<edit::ByteRange>> protected_ranges;
-  std::optional<std::vector<std::string>> protected_line_markers;
-};
-
-struct FileArguments {
-  std::string path;
-  std::string profile = "safe";
-  std::optional<std::string> language;
-  std::optional<bool> allow_lossy;
-};
-
-// slots as filled by match_arguments for the parameters above.
-bool convert_content_arguments(PyObject* const* slots, ContentArguments& out);
-bool convert_file_arguments(PyObject* const* slots, FileArguments& out);
-
 // Each returns a new FoldResult, or null with the exception of the failure raised.
-PyObject* fold_content(const analyzer::AnalyzerRegistry& registry, ContentArguments&& arguments);
-PyObject* fold_file(const analyzer::AnalyzerRegistry& registry, FileArguments&& arguments);
+PyObject* fold_content(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields);
+// The fields' path names the file whose text is folded; they hold no content.
+PyObject* fold_file(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields);
 PyObject* fold_request(const analyzer::AnalyzerRegistry& registry, RequestObject* request);
 
 }  // namespace tersewright::python

@@ -9,8 +9,7 @@
 #include "classes.hpp"
 #include "convert.hpp"
 #include "folding.hpp"
-#include "guard.hpp"
-#include "state.hpp"
+#include "interpreter.hpp"
 #include "transform/profiles.hpp"
 #include "trees.hpp"
 #include "value_tree.hpp"
@@ -18,35 +17,24 @@
 namespace tersewright::python {
 namespace {
 
-constexpr Signature fold_signature{"fold()", content_fold_parameters, 1};
-constexpr Signature fold_file_signature{"fold_file()", file_fold_parameters, 1};
-constexpr const char* profile_info_parameters[] = {"name"};
-constexpr Signature profile_info_signature{"profile_info()", profile_info_parameters, 1};
-constexpr const char* detect_language_parameters[] = {"content", "path"};
-constexpr Signature detect_language_signature{"detect_language()", detect_language_parameters, 1};
-
 // The languages served line by line, ahead of the registry's.
 constexpr std::string_view line_languages[] = {"markdown", "log", "json", "text"};
 
 PyObject* module_fold(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[std::size(content_fold_parameters)];
-    if (!match_arguments(fold_signature, args, nargs, kwnames, slots)) return nullptr;
-    ContentArguments arguments;
-    if (!convert_content_arguments(slots, arguments)) return nullptr;
-    const auto registry = analyzer::AnalyzerRegistry::built_in();
-    return fold_content(registry, std::move(arguments));
+    Arguments arguments(Surface::fold);
+    RequestFields fields;
+    if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
+    return fold_content(analyzer::AnalyzerRegistry::built_in(), std::move(fields));
   });
 }
 
 PyObject* module_fold_file(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[std::size(file_fold_parameters)];
-    if (!match_arguments(fold_file_signature, args, nargs, kwnames, slots)) return nullptr;
-    FileArguments arguments;
-    if (!convert_file_arguments(slots, arguments)) return nullptr;
-    const auto registry = analyzer::AnalyzerRegistry::built_in();
-    return fold_file(registry, std::move(arguments));
+    Arguments arguments(Surface::fold_file);
+    RequestFields fields;
+    if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
+    return fold_file(analyzer::AnalyzerRegistry::built_in(), std::move(fields));
   });
 }
 
@@ -66,10 +54,11 @@ PyObject* module_profiles(PyObject*, PyObject*) {
 
 PyObject* module_profile_info(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[1];
-    if (!match_arguments(profile_info_signature, args, nargs, kwnames, slots)) return nullptr;
+    Arguments arguments(Surface::profile_info);
     std::string name;
-    if (!convert_text(slots[0], "name", name)) return nullptr;
+    if (!arguments.match(args, nargs, kwnames) || !convert_argument(arguments[0], arguments.name(0), name)) {
+      return nullptr;
+    }
     auto profile = transform::lookup_profile(name);
     if (!profile) {
       Owned message(new_str(profile.error().name));  // the name exactly as given
@@ -82,16 +71,12 @@ PyObject* module_profile_info(PyObject*, PyObject* const* args, Py_ssize_t nargs
 
 PyObject* module_detect_language(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[std::size(detect_language_parameters)];
-    if (!match_arguments(detect_language_signature, args, nargs, kwnames, slots)) return nullptr;
-    std::string content;
-    std::optional<std::string> path;
-    if (!convert_text(slots[0], "content", content) || !convert_optional_text(slots[1], "path", path)) {
-      return nullptr;
-    }
-    std::optional<std::string_view> path_view;
-    if (path) path_view = *path;
-    return new_str(analyzer::language_id(analyzer::detect_language(path_view, content)));
+    Arguments arguments(Surface::detect_language);
+    RequestFields fields;
+    if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
+    std::optional<std::string_view> path;
+    if (fields.path) path = *fields.path;
+    return new_str(analyzer::language_id(analyzer::detect_language(path, fields.content)));
   });
 }
 
@@ -114,27 +99,14 @@ PyObject* module_supported_languages(PyObject*, PyObject*) {
   });
 }
 
-template <class Function>
-PyCFunction as_cfunction(Function function) noexcept {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
-
 // In the order the functions become module attributes.
 PyMethodDef module_functions[] = {
-    {"fold", as_cfunction(module_fold), METH_FASTCALL | METH_KEYWORDS,
-     "fold(content, profile=\"safe\", path=None, language=None, allow_lossy=None, budget_bytes=None, "
-     "budget_chars=None, protected_ranges=None, protected_line_markers=None)\n--\n\n"
-     "Fold content with the default engine."},
-    {"fold_file", as_cfunction(module_fold_file), METH_FASTCALL | METH_KEYWORDS,
-     "fold_file(path, profile=\"safe\", language=None, allow_lossy=None)\n--\n\n"
-     "Fold a file with the default engine."},
-    {"profiles", module_profiles, METH_NOARGS, "profiles()\n--\n\nReturn the list of built-in profile names."},
-    {"profile_info", as_cfunction(module_profile_info), METH_FASTCALL | METH_KEYWORDS,
-     "profile_info(name)\n--\n\nReturn documentation metadata for a profile."},
-    {"detect_language", as_cfunction(module_detect_language), METH_FASTCALL | METH_KEYWORDS,
-     "detect_language(content, path=None)\n--\n\nDetect the language of a path/content pair."},
-    {"supported_languages", module_supported_languages, METH_NOARGS,
-     "supported_languages()\n--\n\nLanguages with a structural (Tree-sitter) analyzer."},
+    method_row<Surface::fold>(module_fold),
+    method_row<Surface::fold_file>(module_fold_file),
+    method_row<Surface::profiles>(module_profiles),
+    method_row<Surface::profile_info>(module_profile_info),
+    method_row<Surface::detect_language>(module_detect_language),
+    method_row<Surface::supported_languages>(module_supported_languages),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -4,106 +4,51 @@
 #include "arguments.hpp"
 #include "classes.hpp"
 #include "convert.hpp"
-#include "guard.hpp"
-#include "text_format.hpp"
+#include "interpreter.hpp"
+#include "repr_text.hpp"
 
 namespace tersewright::python {
 namespace {
 
-enum class Field : int {
-  content,
-  profile,
-  path,
-  language,
-  allow_lossy,
-  budget_bytes,
-  budget_chars,
-  budget_tokens,
-  protected_ranges,
-  protected_line_markers,
-};
-
-constexpr const char* constructor_parameters[] = {
-    "content",      "profile",       "path",      "language",         "allow_lossy",           "budget_bytes",
-    "budget_chars", "budget_tokens", "tokenizer", "protected_ranges", "protected_line_markers"};
-
-constexpr Signature constructor_signature{"FoldRequest.__new__()", constructor_parameters, 1};
-
 RequestObject* as_request(PyObject* self) noexcept { return reinterpret_cast<RequestObject*>(self); }
 
-PyObject* optional_str(const std::optional<std::string>& text) { return text ? new_str(*text) : Py_NewRef(Py_None); }
+// The value of a field as its property shows it, one overload per type a shown field holds.
+PyObject* python_value(const std::string& text) { return new_str(text); }
+PyObject* python_value(bool flag) { return PyBool_FromLong(flag ? 1 : 0); }
+PyObject* python_value(std::uint64_t number) { return PyLong_FromUnsignedLongLong(number); }
 
-PyObject* optional_int(const std::optional<std::uint64_t>& number) {
-  return number ? PyLong_FromUnsignedLongLong(*number) : Py_NewRef(Py_None);
+PyObject* python_value(const edit::ByteRange& range) {
+  return Py_BuildValue("(KK)", static_cast<unsigned long long>(range.start), static_cast<unsigned long long>(range.end));
 }
 
-PyObject* ranges_list(const std::vector<edit::ByteRange>& ranges) {
-  Owned list(PyList_New(static_cast<Py_ssize_t>(ranges.size())));
+template <class T>
+PyObject* python_value(const std::vector<T>& items) {
+  Owned list(PyList_New(static_cast<Py_ssize_t>(items.size())));
   if (!list) return nullptr;
-  for (std::size_t i = 0; i < ranges.size(); ++i) {
-    PyObject* pair = Py_BuildValue("(KK)", static_cast<unsigned long long>(ranges[i].start),
-                                   static_cast<unsigned long long>(ranges[i].end));
-    if (pair == nullptr) return nullptr;
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), pair);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    PyObject* item = python_value(items[i]);
+    if (item == nullptr) return nullptr;
+    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
   }
   return list.release();
 }
 
-PyObject* markers_list(const std::vector<std::string>& markers) {
-  Owned list(PyList_New(static_cast<Py_ssize_t>(markers.size())));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < markers.size(); ++i) {
-    PyObject* marker = new_str(markers[i]);
-    if (marker == nullptr) return nullptr;
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), marker);
-  }
-  return list.release();
+template <class T>
+PyObject* python_value(const std::optional<T>& value) {
+  return value ? python_value(*value) : Py_NewRef(Py_None);
 }
 
 PyObject* read_field(const RequestFields& fields, Field field) {
   switch (field) {
-    case Field::content: return new_str(fields.content);
-    case Field::profile: return new_str(fields.profile);
-    case Field::path: return optional_str(fields.path);
-    case Field::language: return optional_str(fields.language);
-    case Field::allow_lossy:
-      return fields.allow_lossy ? PyBool_FromLong(*fields.allow_lossy ? 1 : 0) : Py_NewRef(Py_None);
-    case Field::budget_bytes: return optional_int(fields.budget_bytes);
-    case Field::budget_chars: return optional_int(fields.budget_chars);
-    case Field::budget_tokens: return optional_int(fields.budget_tokens);
-    case Field::protected_ranges:
-      return fields.protected_ranges ? ranges_list(*fields.protected_ranges) : Py_NewRef(Py_None);
-    case Field::protected_line_markers:
-      return fields.protected_line_markers ? markers_list(*fields.protected_line_markers) : Py_NewRef(Py_None);
+#define TERSEWRIGHT_READ_FIELD(member, type, initial) \
+  case Field::member: return python_value(fields.member);
+#define TERSEWRIGHT_UNREAD_FIELD(member, type, initial) \
+  case Field::member: break;
+    TERSEWRIGHT_REQUEST_FIELDS(TERSEWRIGHT_READ_FIELD, TERSEWRIGHT_UNREAD_FIELD)
+#undef TERSEWRIGHT_READ_FIELD
+#undef TERSEWRIGHT_UNREAD_FIELD
   }
   return Py_NewRef(Py_None);
-}
-
-// Converts into the field only when the conversion succeeds, so a failure keeps the old value.
-template <class T, class Convert>
-bool replace(PyObject* value, const char* name, T& field, Convert convert) {
-  T converted{};
-  if (!convert(value, name, converted)) return false;
-  field = std::move(converted);
-  return true;
-}
-
-bool write_field(RequestFields& fields, Field field, PyObject* value) {
-  switch (field) {
-    case Field::content: return replace(value, "content", fields.content, convert_text);
-    case Field::profile: return replace(value, "profile", fields.profile, convert_text);
-    case Field::path: return replace(value, "path", fields.path, convert_optional_text);
-    case Field::language: return replace(value, "language", fields.language, convert_optional_text);
-    case Field::allow_lossy: return replace(value, "allow_lossy", fields.allow_lossy, convert_optional_flag);
-    case Field::budget_bytes: return replace(value, "budget_bytes", fields.budget_bytes, convert_optional_count);
-    case Field::budget_chars: return replace(value, "budget_chars", fields.budget_chars, convert_optional_count);
-    case Field::budget_tokens: return replace(value, "budget_tokens", fields.budget_tokens, convert_optional_count);
-    case Field::protected_ranges:
-      return replace(value, "protected_ranges", fields.protected_ranges, convert_optional_ranges);
-    case Field::protected_line_markers:
-      return replace(value, "protected_line_markers", fields.protected_line_markers, convert_optional_markers);
-  }
-  return true;
 }
 
 Field field_of(void* closure) noexcept { return static_cast<Field>(reinterpret_cast<std::intptr_t>(closure)); }
@@ -123,32 +68,15 @@ int set_field(PyObject* self, PyObject* value, void* closure) {
       PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
       return -1;
     }
-    return write_field(request->fields, field_of(closure), value) ? 0 : -1;
+    return convert_field(request->fields, field_of(closure), value, false) ? 0 : -1;
   });
-}
-
-bool convert_constructor_arguments(PyObject* const* slots, RequestFields& fields) {
-  if (!(convert_text(slots[0], "content", fields.content) && convert_text(slots[1], "profile", fields.profile) &&
-        convert_optional_text(slots[2], "path", fields.path) &&
-        convert_optional_text(slots[3], "language", fields.language) &&
-        convert_optional_flag(slots[4], "allow_lossy", fields.allow_lossy) &&
-        convert_optional_count(slots[5], "budget_bytes", fields.budget_bytes) &&
-        convert_optional_count(slots[6], "budget_chars", fields.budget_chars) &&
-        convert_optional_count(slots[7], "budget_tokens", fields.budget_tokens))) {
-    return false;
-  }
-  // Kept by reference and never inspected until a token budget needs it.
-  if (slots[8] != nullptr && slots[8] != Py_None) fields.tokenizer = Owned::borrow(slots[8]);
-  return convert_optional_ranges(slots[9], "protected_ranges", fields.protected_ranges) &&
-         convert_optional_markers(slots[10], "protected_line_markers", fields.protected_line_markers);
 }
 
 PyObject* request_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    PyObject* slots[std::size(constructor_parameters)];
-    if (!match_arguments(constructor_signature, args, kwargs, slots)) return nullptr;
+    Arguments arguments(Surface::request);
     RequestFields fields;
-    if (!convert_constructor_arguments(slots, fields)) return nullptr;
+    if (!arguments.match(args, kwargs) || !arguments.convert_into(fields)) return nullptr;
     PyObject* self = type->tp_alloc(type, 0);
     if (self == nullptr) return nullptr;
     std::construct_at(&as_request(self)->fields, std::move(fields));
@@ -202,25 +130,15 @@ PyObject* request_repr(PyObject* self) {
 
 void* closure_of(Field field) noexcept { return reinterpret_cast<void*>(static_cast<std::intptr_t>(field)); }
 
+#define TERSEWRIGHT_PROPERTY_ROW(member, type, initial) \
+  {field_name(Field::member), get_field, set_field, nullptr, closure_of(Field::member)},
+#define TERSEWRIGHT_NO_PROPERTY_ROW(member, type, initial)
 PyGetSetDef request_properties[] = {
-    {"content", get_field, set_field, nullptr, closure_of(Field::content)},
-    {"profile", get_field, set_field, nullptr, closure_of(Field::profile)},
-    {"path", get_field, set_field, nullptr, closure_of(Field::path)},
-    {"language", get_field, set_field, nullptr, closure_of(Field::language)},
-    {"allow_lossy", get_field, set_field, nullptr, closure_of(Field::allow_lossy)},
-    {"budget_bytes", get_field, set_field, nullptr, closure_of(Field::budget_bytes)},
-    {"budget_chars", get_field, set_field, nullptr, closure_of(Field::budget_chars)},
-    {"budget_tokens", get_field, set_field, nullptr, closure_of(Field::budget_tokens)},
-    {"protected_ranges", get_field, set_field, nullptr, closure_of(Field::protected_ranges)},
-    {"protected_line_markers", get_field, set_field, nullptr, closure_of(Field::protected_line_markers)},
+    TERSEWRIGHT_REQUEST_FIELDS(TERSEWRIGHT_PROPERTY_ROW, TERSEWRIGHT_NO_PROPERTY_ROW)
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
-
-constexpr const char request_doc[] =
-    "FoldRequest(content, profile=..., path=None, language=None, allow_lossy=None, budget_bytes=None, "
-    "budget_chars=None, budget_tokens=None, tokenizer=None, protected_ranges=None, protected_line_markers=None)\n"
-    "--\n\n"
-    "A typed configuration object describing a transformation request.";
+#undef TERSEWRIGHT_PROPERTY_ROW
+#undef TERSEWRIGHT_NO_PROPERTY_ROW
 
 PyType_Slot request_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(request_new)},
@@ -229,7 +147,7 @@ PyType_Slot request_slots[] = {
     {Py_tp_clear, reinterpret_cast<void*>(request_clear)},
     {Py_tp_repr, reinterpret_cast<void*>(request_repr)},
     {Py_tp_getset, request_properties},
-    {Py_tp_doc, const_cast<char*>(request_doc)},
+    {Py_tp_doc, const_cast<char*>(docstring(Surface::request))},
     {0, nullptr},
 };
 
@@ -243,6 +161,6 @@ PyType_Spec request_spec = {
 
 }  // namespace
 
-PyTypeObject* create_request_type() { return create_type(request_spec, request_doc); }
+PyTypeObject* create_request_type() { return create_type(request_spec); }
 
 }  // namespace tersewright::python

@@ -5,10 +5,10 @@
 
 #include "classes.hpp"
 #include "convert.hpp"
-#include "guard.hpp"
+#include "interpreter.hpp"
+#include "repr_text.hpp"
 #include "report_json.hpp"
-#include "state.hpp"
-#include "text_format.hpp"
+#include "surface.hpp"
 #include "trees.hpp"
 
 namespace tersewright::python {
@@ -60,16 +60,14 @@ PyObject* result_lossy(PyObject* self, void*) { return flag(!as_result(self)->re
 PyGetSetDef result_properties[] = {
     {"output", result_output, nullptr, nullptr, nullptr},
     {"report", result_report, nullptr, nullptr, nullptr},
-    {"lossy", result_lossy, nullptr, "True when the transformation was lossy.", nullptr},
+    {"lossy", result_lossy, nullptr, docstring(Surface::result_lossy), nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
-
-constexpr const char result_doc[] = "A typed transformation result.";
 
 PyType_Slot result_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(no_constructor)}, {Py_tp_dealloc, reinterpret_cast<void*>(result_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(result_repr)},   {Py_tp_getset, result_properties},
-    {Py_tp_doc, const_cast<char*>(result_doc)},           {0, nullptr},
+    {Py_tp_doc, const_cast<char*>(docstring(Surface::result))},           {0, nullptr},
 };
 
 PyType_Spec result_spec = {
@@ -111,8 +109,8 @@ PyObject* report_to_json_method(PyObject* self, PyObject*) {
 }
 
 PyMethodDef report_methods[] = {
-    {"to_dict", report_to_dict, METH_NOARGS, "to_dict($self)\n--\n\nThe full report as a Python dict."},
-    {"to_json", report_to_json_method, METH_NOARGS, "to_json($self)\n--\n\nStable JSON string of the full report."},
+    method_row<Surface::report_to_dict>(report_to_dict),
+    method_row<Surface::report_to_json>(report_to_json_method),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -186,15 +184,13 @@ PyGetSetDef report_properties[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-constexpr const char report_doc[] = "A transformation report.";
-
 PyType_Slot report_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
     {Py_tp_dealloc, reinterpret_cast<void*>(report_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(report_repr)},
     {Py_tp_getset, report_properties},
     {Py_tp_methods, report_methods},
-    {Py_tp_doc, const_cast<char*>(report_doc)},
+    {Py_tp_doc, const_cast<char*>(docstring(Surface::report))},
     {0, nullptr},
 };
 
@@ -205,8 +201,8 @@ PyType_Spec report_spec = {
 
 }  // namespace
 
-PyTypeObject* create_result_type() { return create_type(result_spec, result_doc); }
-PyTypeObject* create_report_type() { return create_type(report_spec, report_doc); }
+PyTypeObject* create_result_type() { return create_type(result_spec); }
+PyTypeObject* create_report_type() { return create_type(report_spec); }
 
 PyObject* new_result_object(transform::FoldResult&& result) {
   PyTypeObject* type = module_state().result_type;

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "convert.hpp"
-#include "owned.hpp"
+#include "interpreter.hpp"
 
 namespace tersewright::python {
 namespace {

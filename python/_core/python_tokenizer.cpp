@@ -1,4 +1,4 @@
-#include "tokenizer_adapter.hpp"
+#include "python_tokenizer.hpp"
 
 #include <limits>
 
@@ -39,7 +39,7 @@ std::uint64_t count_or_fail(PyObject* object, std::string_view text) {
   Owned returned(PyObject_Call(method.get(), arguments.get(), nullptr));
   if (!returned) return failed_count;
   std::uint64_t count = 0;
-  if (!count_from(returned.get(), count)) return failed_count;
+  if (!value_from(returned.get(), count)) return failed_count;
   return count;
 }
 

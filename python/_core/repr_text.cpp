@@ -1,14 +1,21 @@
-// The Unicode Grapheme_Extend property (Unicode 14.0): general categories Mn and Me plus the
-// Other_Grapheme_Extend code points. Representations escape these characters because, printed
-// raw after a quote or a backslash, they would fuse with it and hide what the text holds.
+#include "repr_text.hpp"
+
+#include <Python.h>
+
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <iterator>
 
-#include "text_format.hpp"
+#include "edit/text.hpp"
+#include "result.hpp"
 
 namespace tersewright::python {
 namespace {
 
+// The Unicode Grapheme_Extend property (Unicode 14.0): general categories Mn and Me plus the
+// Other_Grapheme_Extend code points. Representations escape these characters because, printed
+// raw after a quote or a backslash, they would fuse with it and hide what the text holds.
 struct CodePointRange {
   char32_t first;
   char32_t last;
@@ -89,13 +96,59 @@ constexpr CodePointRange grapheme_extend_ranges[] = {
     {0x1E944, 0x1E94A}, {0xE0020, 0xE007F}, {0xE0100, 0xE01EF},
 };
 
-}  // namespace
-
 bool is_grapheme_extend(char32_t code_point) noexcept {
   const auto* end = std::end(grapheme_extend_ranges);
   const auto* found = std::partition_point(std::begin(grapheme_extend_ranges), end,
                                            [code_point](const CodePointRange& r) { return r.last < code_point; });
   return found != end && found->first <= code_point;
+}
+
+void append_hex_escape(std::string& out, char32_t code_point) {
+  std::array<char, 8> digits{};
+  const auto [end, error] =
+      std::to_chars(digits.data(), digits.data() + digits.size(), static_cast<std::uint32_t>(code_point), 16);
+  static_cast<void>(error);  // eight hex digits always suffice for a code point
+  out += "\\u{";
+  out.append(digits.data(), end);
+  out += '}';
+}
+
+}  // namespace
+
+void append_quoted(std::string& out, std::string_view utf8) {
+  out += '"';
+  for (std::size_t offset = 0; offset < utf8.size();) {
+    const auto [code_point, length] = edit::decode_utf8_at(utf8, offset);
+    if (length == 0) throw InternalError{"a representation was asked of text that is not UTF-8"};
+    const std::string_view character = utf8.substr(offset, length);
+    offset += length;
+    switch (code_point) {
+      case U'\\': out += "\\\\"; continue;
+      case U'"': out += "\\\""; continue;
+      case U'\t': out += "\\t"; continue;
+      case U'\r': out += "\\r"; continue;
+      case U'\n': out += "\\n"; continue;
+      case U'\0': out += "\\0"; continue;
+      default: break;
+    }
+    if (is_grapheme_extend(code_point) || !Py_UNICODE_ISPRINTABLE(static_cast<Py_UCS4>(code_point))) {
+      append_hex_escape(out, code_point);
+    } else {
+      out.append(character);
+    }
+  }
+  out += '"';
+}
+
+void append_ratio(std::string& out, double ratio) {
+  std::array<char, 512> digits{};
+  const auto [end, error] =
+      std::to_chars(digits.data(), digits.data() + digits.size(), ratio, std::chars_format::fixed, 3);
+  if (error != std::errc{}) {
+    out += "nan";
+    return;
+  }
+  out.append(digits.data(), end);
 }
 
 }  // namespace tersewright::python

@@ -1,25 +1,16 @@
-#include "state.hpp"
+#include "classes.hpp"
 
 #include <cstring>
 
-#include "classes.hpp"
-#include "guard.hpp"
-
 namespace tersewright::python {
 
-ModuleState& module_state() noexcept {
-  static ModuleState state;
-  return state;
-}
-
-void raise_internal_error(const char* what) noexcept {
-  PyObject* type = module_state().internal_error;
-  PyErr_SetString(type != nullptr ? type : PyExc_SystemError, what);
-}
-
-PyTypeObject* create_type(PyType_Spec& spec, const char* full_doc) {
+PyTypeObject* create_type(PyType_Spec& spec) {
+  const char* full_doc = nullptr;
+  for (const PyType_Slot* slot = spec.slots; slot->slot != 0; ++slot) {
+    if (slot->slot == Py_tp_doc) full_doc = static_cast<const char*>(slot->pfunc);
+  }
   auto* type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
-  if (type == nullptr) return nullptr;
+  if (type == nullptr || full_doc == nullptr) return type;
   // Type creation keeps only the documentation sentence in tp_doc (and in __doc__), but the
   // interpreter derives __text_signature__ from tp_doc, so the full text goes back there.
   const std::size_t size = std::strlen(full_doc) + 1;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "owned.hpp"
+#include "interpreter.hpp"
 #include "transform/request.hpp"
 
 namespace tersewright::python {

@@ -6,10 +6,9 @@
 
 namespace tersewright::python {
 
-bool is_grapheme_extend(char32_t code_point) noexcept;
-
-// Appends the UTF-8 text between double quotes, escaping backslash, the double quote, tab, CR,
-// LF and NUL by letter, and non-printable or grapheme-extending characters as \u{hex}.
+// Appends the text, valid UTF-8 as every str's is, between double quotes, escaping backslash, the
+// double quote, tab, CR, LF and NUL by letter, and non-printable or grapheme-extending characters
+// as \u{hex}.
 void append_quoted(std::string& out, std::string_view utf8);
 
 // Fixed notation with three fractional digits, rounded from the double's exact value with ties
