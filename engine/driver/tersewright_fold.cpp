@@ -1,4 +1,4 @@
-// A small command-line driver over the engine: folds one file and prints the output and report.
+// A small command-line driver over the engine: folds one file and prints the output and the report's JSON.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "transform/fold.hpp"
+#include "transform/report_json.hpp"
 
 namespace {
 
@@ -18,27 +19,6 @@ int usage() {
                "                        [--budget-bytes N | --budget-chars N] [--timing] FILE\n"
                "  --timing  print only the fold time and throughput (to standard error)\n";
   return 2;
-}
-
-void print_report(const transform::Report& r) {
-  std::cout << "--- report\n"
-            << "profile: " << r.profile << " (version " << r.profile_version << ")\n"
-            << "language: " << r.detected_language << "\n"
-            << "parse_status: " << transform::parse_status_name(r.parse_status) << "\n"
-            << "behavior_preserving: " << (r.behavior_preserving ? "true" : "false") << "\n";
-  if (r.syntax_valid) std::cout << "syntax_valid: " << (*r.syntax_valid ? "true" : "false") << "\n";
-  std::cout << "input: " << r.input.bytes << " bytes, " << r.input.chars << " chars, " << r.input.lines << " lines\n"
-            << "output: " << r.output.bytes << " bytes, " << r.output.chars << " chars, " << r.output.lines
-            << " lines\n"
-            << "reduction_ratio: " << r.reduction_ratio << "\n";
-  for (const auto& rule : r.rules)
-    std::cout << "rule " << rule.rule_name << ": " << rule.changes << " change(s), " << rule.bytes_removed
-              << " byte(s) removed" << (rule.lossy ? " (lossy)" : "") << "\n";
-  for (const auto& w : r.warnings) std::cout << "warning " << w.code << ": " << w.message << "\n";
-  if (r.budget)
-    std::cout << "budget: " << r.budget->output << " of " << r.budget->limit << " " << r.budget->metric
-              << (r.budget->met ? " (met)" : " (not met)") << "\n";
-  std::cout << "protected_bytes: " << r.protected_bytes << "\n";
 }
 
 }  // namespace
@@ -111,6 +91,6 @@ int main(int argc, char** argv) {
   }
   std::cout << result.value().output;
   if (!result.value().output.empty() && result.value().output.back() != '\n') std::cout << "\n";
-  print_report(result.value().report);
+  std::cout << "--- report\n" << transform::report_to_json(result.value().report) << "\n";
   return 0;
 }

@@ -8,12 +8,11 @@
 #include "arguments.hpp"
 #include "classes.hpp"
 #include "convert.hpp"
+#include "dict_forms.hpp"
 #include "folding.hpp"
 #include "guard.hpp"
 #include "state.hpp"
 #include "transform/profiles.hpp"
-#include "trees.hpp"
-#include "value_tree.hpp"
 
 namespace tersewright::python {
 namespace {
@@ -76,7 +75,7 @@ PyObject* module_profile_info(PyObject*, PyObject* const* args, Py_ssize_t nargs
       if (message) PyErr_SetObject(module_state().unknown_profile_error, message.get());
       return nullptr;
     }
-    return to_python(profile_tree(profile.value()));
+    return profile_dict(profile.value());
   });
 }
 

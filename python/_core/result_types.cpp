@@ -5,11 +5,11 @@
 
 #include "classes.hpp"
 #include "convert.hpp"
+#include "dict_forms.hpp"
 #include "guard.hpp"
-#include "report_json.hpp"
 #include "state.hpp"
 #include "text_format.hpp"
-#include "trees.hpp"
+#include "transform/report_json.hpp"
 
 namespace tersewright::python {
 namespace {
@@ -103,11 +103,11 @@ PyObject* report_repr(PyObject* self) {
 }
 
 PyObject* report_to_dict(PyObject* self, PyObject*) {
-  return guarded<PyObject*>(nullptr, [&] { return to_python(report_tree(report_of(self))); });
+  return guarded<PyObject*>(nullptr, [&] { return report_dict(report_of(self)); });
 }
 
 PyObject* report_to_json_method(PyObject* self, PyObject*) {
-  return guarded<PyObject*>(nullptr, [&] { return new_str(report_to_json(report_of(self))); });
+  return guarded<PyObject*>(nullptr, [&] { return new_str(transform::report_to_json(report_of(self))); });
 }
 
 PyMethodDef report_methods[] = {
