@@ -145,8 +145,7 @@ std::vector<RuleReport> tally_rules(const EditList& first, const EditList& secon
       std::size_t tag = static_cast<std::size_t>(e.rule);
       if (slot[tag] < 0) {
         slot[tag] = static_cast<int>(reports.size());
-        const RuleInfo& ri = info(e.rule);
-        reports.push_back(RuleReport{e.rule, std::string(ri.name), 0, 0, ri.lossy, std::string(ri.description)});
+        reports.push_back(RuleReport{e.rule, 0, 0});
       }
       RuleReport& r = reports[static_cast<std::size_t>(slot[tag])];
       r.changes += 1;

@@ -59,13 +59,11 @@ EditOutcome apply_edits(std::string_view text, const EditList& edits);
 std::uint64_t map_offset(const std::vector<KeptSegment>& kept, std::uint64_t offset) noexcept;
 ByteRange map_range(const std::vector<KeptSegment>& kept, ByteRange range) noexcept;
 
+// A rule's name, description and lossiness come from the rule table, by its tag.
 struct RuleReport {
   Rule rule = Rule::strip_comments;
-  std::string rule_name;
   std::uint64_t changes = 0;
   std::int64_t bytes_removed = 0;
-  bool lossy = false;
-  std::string description;
 };
 
 // One entry per rule with edits, in order of first occurrence over first then second.

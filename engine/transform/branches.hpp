@@ -35,7 +35,7 @@ edit::EditList plain_whitespace_edits(std::string_view content, const edit::Rang
                                       const FoldSettings& settings);
 
 BranchOutcome fold_text(std::string_view content, const FoldSettings& settings);
-BranchOutcome fold_unsupported(std::string_view content, std::string code, std::string message);
+BranchOutcome fold_unsupported(std::string_view content, FoldWarning warning);
 BranchOutcome fold_source(std::string_view content, const FoldSettings& settings,
                           const analyzer::Analyzer& analyzer);
 BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settings);

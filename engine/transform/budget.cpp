@@ -19,7 +19,7 @@ Result<std::optional<BudgetOutcome>, BudgetError> check_budget(const std::option
   if (!budget) return std::optional<BudgetOutcome>{};
   BudgetOutcome outcome;
   BudgetReport& report = outcome.report;
-  report.metric = std::string(budget_metric_name(budget->metric));
+  report.metric = budget->metric;
   report.exact_tokens = budget->metric == BudgetMetric::tokens;
   report.limit = budget->limit;
   switch (budget->metric) {
@@ -39,10 +39,7 @@ Result<std::optional<BudgetOutcome>, BudgetError> check_budget(const std::option
   }
   if (tokenizer) report.tokenizer = tokenizer->name();
   report.met = report.output <= report.limit;
-  if (!report.met)
-    outcome.warning = FoldWarning{"budget_not_met", "output size " + std::to_string(report.output) +
-                                                        " exceeds budget limit " + std::to_string(report.limit) +
-                                                        " under metric '" + report.metric + "'"};
+  if (!report.met) outcome.warning = budget_not_met_warning(report.output, report.limit, report.metric);
   return std::optional<BudgetOutcome>{std::move(outcome)};
 }
 

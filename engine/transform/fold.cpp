@@ -41,10 +41,10 @@ BranchOutcome fold_text(std::string_view content, const FoldSettings& settings) 
   return outcome;
 }
 
-BranchOutcome fold_unsupported(std::string_view content, std::string code, std::string message) {
+BranchOutcome fold_unsupported(std::string_view content, FoldWarning warning) {
   BranchOutcome outcome;
   outcome.output.assign(content);
-  outcome.warnings.push_back(FoldWarning{std::move(code), std::move(message)});
+  outcome.warnings.push_back(std::move(warning));
   outcome.parse_status = ParseStatus::unsupported;
   return outcome;
 }
@@ -61,10 +61,7 @@ BranchOutcome dispatch(const analyzer::AnalyzerRegistry& registry, Language lang
     case Language::tsx:
     case Language::go: {
       const analyzer::Analyzer* found = registry.find(language);
-      if (!found)
-        return fold_unsupported(content, "unsupported_language",
-                                "no analyzer registered for " + std::string(analyzer::language_id(language)) +
-                                    "; content left unchanged");
+      if (!found) return fold_unsupported(content, unsupported_language_warning(language));
       return fold_source(content, settings, *found);
     }
     case Language::markdown: return fold_markdown(content, settings);
@@ -73,7 +70,7 @@ BranchOutcome dispatch(const analyzer::AnalyzerRegistry& registry, Language lang
     case Language::text: return fold_text(content, settings);
     case Language::unknown: break;
   }
-  return fold_unsupported(content, "unsupported_format", "format could not be detected; content left unchanged");
+  return fold_unsupported(content, fixed_warning(WarningCode::unsupported_format));
 }
 
 }  // namespace
@@ -104,7 +101,7 @@ Result<FoldResult, EngineError> fold(const analyzer::AnalyzerRegistry& registry,
   report.profile = settings.profile_name;
   report.profile_version = settings.profile_version;
   report.profile_schema_version = profile_schema_version;
-  report.detected_language = std::string(analyzer::language_id(language));
+  report.detected_language = language;
   report.parse_status = branch.parse_status;
   report.behavior_preserving = behavior_preserving(branch.rules);
   report.semantic_equivalence = "not_guaranteed";

@@ -62,17 +62,15 @@ BranchOutcome fold_json(std::string_view content, const FoldSettings& settings) 
   if (std::optional<json::Value> value = json::parse(content)) {
     std::string compact = json::write_compact(*value);
     if (compact.size() < content.size()) {
-      const edit::Rule rule = edit::Rule::trim_trailing_whitespace;
-      outcome.rules.push_back(edit::RuleReport{rule, std::string(edit::rule_name(rule)), 1,
-                                               static_cast<std::int64_t>(content.size() - compact.size()),
-                                               edit::rule_is_lossy(rule), std::string(edit::rule_description(rule))});
+      outcome.rules.push_back(edit::RuleReport{edit::Rule::trim_trailing_whitespace, 1,
+                                               static_cast<std::int64_t>(content.size() - compact.size())});
       outcome.output = std::move(compact);
     } else {
       // Already as short as it gets: keep the caller's key order and number spelling.
       outcome.output.assign(content);
     }
   } else {
-    outcome.warnings.push_back(FoldWarning{"json_invalid", "input is not valid JSON; whitespace-only fallback applied"});
+    outcome.warnings.push_back(fixed_warning(WarningCode::json_invalid));
     apply_single_list(content, plain_whitespace_edits(content, protected_set, settings), outcome);
   }
 

@@ -28,7 +28,7 @@ double reduction_ratio(std::uint64_t input_bytes, std::uint64_t output_bytes) no
 
 bool behavior_preserving(const std::vector<edit::RuleReport>& rules) noexcept {
   for (const edit::RuleReport& r : rules)
-    if (r.lossy && r.changes > 0) return false;
+    if (edit::rule_is_lossy(r.rule) && r.changes > 0) return false;
   return true;
 }
 

@@ -5,14 +5,19 @@
 //   key(name) before the value of each member,
 //   string(text), boolean(flag), integer(std::uint64_t), integer(std::int64_t), number(double).
 // Members arrive in the report's declaration order; an optional member that is absent (syntax_valid,
-// budget, budget.tokenizer) is not visited at all.
+// budget, budget.tokenizer) is not visited at all. Tags (language, rule, warning code, budget metric)
+// arrive as their names; a rule also brings its description and lossiness from the rule table.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
+#include "analyzer/language.hpp"
+#include "edit/edit.hpp"
 #include "transform/report.hpp"
+#include "transform/request.hpp"
+#include "transform/warnings.hpp"
 
 namespace tersewright::transform {
 
@@ -55,18 +60,18 @@ template <class Sink>
 void visit(const edit::RuleReport& rule, Sink& sink) {
   Members members(sink);
   members.string("rule", edit::rule_name(rule.rule));
-  members.string("rule_name", rule.rule_name);
+  members.string("rule_name", edit::rule_name(rule.rule));
   members.integer("changes", rule.changes);
   members.integer("bytes_removed", rule.bytes_removed);
-  members.boolean("lossy", rule.lossy);
-  members.string("description", rule.description);
+  members.boolean("lossy", edit::rule_is_lossy(rule.rule));
+  members.string("description", edit::rule_description(rule.rule));
   members.close();
 }
 
 template <class Sink>
 void visit(const FoldWarning& warning, Sink& sink) {
   Members members(sink);
-  members.string("code", warning.code);
+  members.string("code", warning_code_name(warning.code));
   members.string("message", warning.message);
   members.close();
 }
@@ -74,7 +79,7 @@ void visit(const FoldWarning& warning, Sink& sink) {
 template <class Sink>
 void visit(const BudgetReport& budget, Sink& sink) {
   Members members(sink);
-  members.string("metric", budget.metric);
+  members.string("metric", budget_metric_name(budget.metric));
   if (budget.tokenizer) members.string("tokenizer", *budget.tokenizer);
   members.boolean("exact_tokens", budget.exact_tokens);
   members.integer("limit", budget.limit);
@@ -101,7 +106,7 @@ void visit_report(const Report& report, Sink& sink) {
   members.string("profile", report.profile);
   members.integer("profile_version", std::uint64_t{report.profile_version});
   members.integer("profile_schema_version", std::uint64_t{report.profile_schema_version});
-  members.string("detected_language", report.detected_language);
+  members.string("detected_language", analyzer::language_id(report.detected_language));
   members.string("parse_status", parse_status_name(report.parse_status));
   members.boolean("behavior_preserving", report.behavior_preserving);
   members.string("semantic_equivalence", report.semantic_equivalence);

@@ -41,8 +41,7 @@ edit::EditList structural_edits(std::string_view content, const FoldSettings& se
   }
   if (settings.rules.interface_only) {
     if (!settings.allow_lossy) {
-      outcome.warnings.push_back(
-          FoldWarning{"lossy_rule_blocked", "interface_only requested but loss policy does not allow lossy transformations"});
+      outcome.warnings.push_back(fixed_warning(WarningCode::lossy_rule_blocked));
     } else {
       const bool guard = settings.preservation.protect_error_handling;
       append(edits, interface_only(content, protected_set, guard ? analysis.error_handlers : std::vector<edit::ByteRange>{},
@@ -62,8 +61,7 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
 
   if (!analysis.parse_ok) {
     outcome.output.assign(content);
-    outcome.warnings.push_back(FoldWarning{
-        "parse_failed", "input did not parse cleanly; no transformations were applied (conservative fallback)"});
+    outcome.warnings.push_back(fixed_warning(WarningCode::parse_failed));
     outcome.parse_status = ParseStatus::parse_failed;
     outcome.syntax_valid = false;
     return outcome;

@@ -107,8 +107,8 @@ TEST(CollapseLogRepeatsTally, MarkerLongerThanFoldedLineCountsNegative) {
   auto reports = tersewright::edit::tally_rules(edits);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].changes, 1u);
+  EXPECT_EQ(reports[0].rule, tersewright::edit::Rule::collapse_log_repeats);
   EXPECT_EQ(reports[0].bytes_removed, 3 - 48);
-  EXPECT_TRUE(reports[0].lossy);
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ transform::Report full_report() {
   r.profile = "interface-only";
   r.profile_version = 1;
   r.profile_schema_version = 1;
-  r.detected_language = "go";
+  r.detected_language = analyzer::Language::go;
   r.parse_status = transform::ParseStatus::parsed;
   r.behavior_preserving = false;
   r.semantic_equivalence = "not_guaranteed";
@@ -30,11 +30,9 @@ transform::Report full_report() {
   r.input = {40, 38, 3};
   r.output = {52, 50, 3};
   r.reduction_ratio = 0.0;
-  r.rules = {edit::RuleReport{edit::Rule::interface_only, "interface_only", 2, -12, true,
-                              "Replaced declaration bodies with placeholders (lossy)."},
-             edit::RuleReport{edit::Rule::strip_comments, "strip_comments", 1, 4, false, "Removed comment nodes."}};
-  r.warnings = {transform::FoldWarning{"budget_not_met", "a \"quoted\"\tline\n"}};
-  r.budget = transform::BudgetReport{"tokens", "t\\k", true, UINT64_MAX, 40, 52, false};
+  r.rules = {edit::RuleReport{edit::Rule::interface_only, 2, -12}, edit::RuleReport{edit::Rule::strip_comments, 1, 4}};
+  r.warnings = {transform::FoldWarning{transform::WarningCode::budget_not_met, "a \"quoted\"\tline\n"}};
+  r.budget = transform::BudgetReport{transform::BudgetMetric::tokens, "t\\k", true, UINT64_MAX, 40, 52, false};
   r.protected_bytes = 7;
   return r;
 }
@@ -43,7 +41,7 @@ transform::Report budget_without_tokenizer() {
   transform::Report r;
   r.syntax_valid = true;
   r.reduction_ratio = 0.25;
-  r.budget = transform::BudgetReport{"bytes", std::nullopt, false, 3, 4, 3, true};
+  r.budget = transform::BudgetReport{transform::BudgetMetric::bytes, std::nullopt, false, 3, 4, 3, true};
   return r;
 }
 
@@ -56,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         JsonCase{"defaults_without_optional_members", transform::Report{},
                  R"({"engine_version":"","profile":"","profile_version":1,"profile_schema_version":1,)"
-                 R"("detected_language":"","parse_status":"fallback","behavior_preserving":true,)"
+                 R"("detected_language":"unknown","parse_status":"fallback","behavior_preserving":true,)"
                  R"("semantic_equivalence":"","input":{"bytes":0,"chars":0,"lines":0},)"
                  R"("output":{"bytes":0,"chars":0,"lines":0},"reduction_ratio":0.0,"rules":[],"warnings":[],)"
                  R"("protected_bytes":0})"},
@@ -75,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
                  R"("limit":18446744073709551615,"input":40,"output":52,"met":false},"protected_bytes":7})"},
         JsonCase{"budget_without_tokenizer", budget_without_tokenizer(),
                  R"({"engine_version":"","profile":"","profile_version":1,"profile_schema_version":1,)"
-                 R"("detected_language":"","parse_status":"fallback","behavior_preserving":true,)"
+                 R"("detected_language":"unknown","parse_status":"fallback","behavior_preserving":true,)"
                  R"("semantic_equivalence":"","syntax_valid":true,"input":{"bytes":0,"chars":0,"lines":0},)"
                  R"("output":{"bytes":0,"chars":0,"lines":0},"reduction_ratio":0.25,"rules":[],"warnings":[],)"
                  R"("budget":{"metric":"bytes","exact_tokens":false,"limit":3,"input":4,"output":3,"met":true},)"

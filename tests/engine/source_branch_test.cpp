@@ -45,7 +45,7 @@ struct Tally {
 
 std::vector<Tally> tallies(const transform::Report& report) {
   std::vector<Tally> out;
-  for (const auto& r : report.rules) out.push_back({r.rule_name, r.changes, r.bytes_removed});
+  for (const auto& r : report.rules) out.push_back({std::string(edit::rule_name(r.rule)), r.changes, r.bytes_removed});
   return out;
 }
 
@@ -243,7 +243,7 @@ TEST_P(ParseFailedFold, LeavesContentAlone) {
     EXPECT_EQ(r.report.parse_status, ParseStatus::parse_failed);
     EXPECT_EQ(r.report.syntax_valid, std::optional<bool>(false));
     ASSERT_EQ(r.report.warnings.size(), 1u) << profile;
-    EXPECT_EQ(r.report.warnings[0].code, "parse_failed");
+    EXPECT_EQ(r.report.warnings[0].code, transform::WarningCode::parse_failed);
     EXPECT_EQ(r.report.warnings[0].message,
               "input did not parse cleanly; no transformations were applied (conservative fallback)");
     EXPECT_EQ(r.report.protected_bytes, c.protected_bytes);
@@ -332,10 +332,9 @@ TEST_P(Docstrings, OnlyFirstStatementsGo) {
     EXPECT_TRUE(outcome.rules.empty());
   } else {
     ASSERT_EQ(outcome.rules.size(), 1u);
-    EXPECT_EQ(outcome.rules[0].rule_name, "strip_docstrings");
+    EXPECT_EQ(outcome.rules[0].rule, edit::Rule::strip_docstrings);
     EXPECT_EQ(outcome.rules[0].changes, c.changes);
     EXPECT_EQ(outcome.rules[0].bytes_removed, static_cast<std::int64_t>(c.input.size() - c.output.size()));
-    EXPECT_TRUE(outcome.rules[0].lossy);
   }
 }
 
@@ -400,7 +399,7 @@ TEST(SourceBranch, InterfaceOnlyWithAndWithoutLoss) {
             "import os\n\ndef f(a):\n    # why\n    return os.path.join(a, 'b')\n\n"
             "def g():\n    try:\n        f(1)\n    finally:\n        pass\n");
   ASSERT_EQ(blocked.report.warnings.size(), 1u);
-  EXPECT_EQ(blocked.report.warnings[0].code, "lossy_rule_blocked");
+  EXPECT_EQ(blocked.report.warnings[0].code, transform::WarningCode::lossy_rule_blocked);
   EXPECT_EQ(blocked.report.warnings[0].message,
             "interface_only requested but loss policy does not allow lossy transformations");
   EXPECT_EQ(tallies(blocked.report),
