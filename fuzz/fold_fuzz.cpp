@@ -202,7 +202,7 @@ std::string fingerprint(const transform::FoldResult& result) {
   analyzer::json::append_double(ratio, r.reduction_ratio);
   add(ratio);
   for (const auto& rule : r.rules) {
-    add(edit::rule_name(rule.rule));
+    add(transform::rule_name(rule.rule));
     add(std::to_string(rule.changes));
     add(std::to_string(rule.bytes_removed));
   }
@@ -279,7 +279,7 @@ void check_report_values(const Params& p, const transform::FoldResult& result, L
     FUZZ_CHECK(entry.changes > 0);
     const bool lossy = entry.rule == Rule::strip_docstrings || entry.rule == Rule::interface_only ||
                        entry.rule == Rule::collapse_log_repeats || entry.rule == Rule::markdown_dedupe;
-    FUZZ_CHECK(edit::rule_is_lossy(entry.rule) == lossy);
+    FUZZ_CHECK(transform::rule_is_lossy(entry.rule) == lossy);
     any_lossy_change = any_lossy_change || (lossy && entry.changes > 0);
   }
   FUZZ_CHECK(report.behavior_preserving == !any_lossy_change);
@@ -358,7 +358,7 @@ void check_report_values(const Params& p, const transform::FoldResult& result, L
   }
   for (const auto& entry : report.rules)
     FUZZ_CHECK_MSG(std::find(allowed.begin(), allowed.end(), entry.rule) != allowed.end(),
-                   std::string(edit::rule_name(entry.rule)));
+                   std::string(transform::rule_name(entry.rule)));
 
   // Structural rules come before the whitespace pair; a lossy line rule after it.
   bool whitespace_seen = false;

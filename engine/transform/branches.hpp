@@ -18,7 +18,7 @@ namespace tersewright::transform {
 struct BranchOutcome {
   std::string output;
   std::uint64_t protected_bytes = 0;
-  std::vector<edit::RuleReport> rules;
+  std::vector<RuleReport> rules;
   std::vector<FoldWarning> warnings;
   ParseStatus parse_status = ParseStatus::fallback;
   std::optional<bool> syntax_valid;

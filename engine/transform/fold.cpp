@@ -19,7 +19,7 @@ void apply_single_list(std::string_view content, const edit::EditList& edits, Br
     outcome.output.assign(content);
     return;
   }
-  outcome.rules = edit::tally_rules(edits);
+  outcome.rules = tally_rules(edits);
   outcome.output = edit::apply_edits(content, edits).text;
 }
 

@@ -62,8 +62,8 @@ BranchOutcome fold_json(std::string_view content, const FoldSettings& settings) 
   if (std::optional<json::Value> value = json::parse(content)) {
     std::string compact = json::write_compact(*value);
     if (compact.size() < content.size()) {
-      outcome.rules.push_back(edit::RuleReport{edit::Rule::trim_trailing_whitespace, 1,
-                                               static_cast<std::int64_t>(content.size() - compact.size())});
+      outcome.rules.push_back(RuleReport{edit::Rule::trim_trailing_whitespace, 1,
+                                         static_cast<std::int64_t>(content.size() - compact.size())});
       outcome.output = std::move(compact);
     } else {
       // Already as short as it gets: keep the caller's key order and number spelling.

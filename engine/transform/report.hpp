@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "analyzer/language.hpp"
-#include "edit/edit.hpp"
 #include "transform/request.hpp"
+#include "transform/rules.hpp"
 #include "transform/warnings.hpp"
 
 namespace tersewright::transform {
@@ -50,7 +50,7 @@ struct Report {
   TextStats input;
   TextStats output;
   double reduction_ratio = 0.0;
-  std::vector<edit::RuleReport> rules;
+  std::vector<RuleReport> rules;
   std::vector<FoldWarning> warnings;
   std::optional<BudgetReport> budget;
   std::uint64_t protected_bytes = 0;
@@ -65,6 +65,6 @@ struct FoldResult {
 double reduction_ratio(std::uint64_t input_bytes, std::uint64_t output_bytes) noexcept;
 
 // False when some entry's rule is lossy and made at least one change.
-bool behavior_preserving(const std::vector<edit::RuleReport>& rules) noexcept;
+bool behavior_preserving(const std::vector<RuleReport>& rules) noexcept;
 
 }  // namespace tersewright::transform

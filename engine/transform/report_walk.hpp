@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "analyzer/language.hpp"
-#include "edit/edit.hpp"
 #include "transform/report.hpp"
 #include "transform/request.hpp"
+#include "transform/rules.hpp"
 #include "transform/warnings.hpp"
 
 namespace tersewright::transform {
@@ -57,14 +57,14 @@ void visit(const TextStats& stats, Sink& sink) {
 }
 
 template <class Sink>
-void visit(const edit::RuleReport& rule, Sink& sink) {
+void visit(const RuleReport& rule, Sink& sink) {
   Members members(sink);
-  members.string("rule", edit::rule_name(rule.rule));
-  members.string("rule_name", edit::rule_name(rule.rule));
+  members.string("rule", rule_name(rule.rule));
+  members.string("rule_name", rule_name(rule.rule));
   members.integer("changes", rule.changes);
   members.integer("bytes_removed", rule.bytes_removed);
-  members.boolean("lossy", edit::rule_is_lossy(rule.rule));
-  members.string("description", edit::rule_description(rule.rule));
+  members.boolean("lossy", rule_is_lossy(rule.rule));
+  members.string("description", rule_description(rule.rule));
   members.close();
 }
 

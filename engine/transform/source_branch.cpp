@@ -90,7 +90,7 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
   append(whitespace, collapse_blank_lines(text1, mode, protected1, literals));
 
   outcome.output = whitespace.empty() ? std::move(first.text) : edit::apply_edits(text1, whitespace).text;
-  outcome.rules = edit::tally_rules(structural, whitespace);
+  outcome.rules = tally_rules(structural, whitespace);
   outcome.parse_status = ParseStatus::parsed;
   outcome.syntax_valid = outcome.output == content ? analysis.parse_ok : analyzer.parses_cleanly(outcome.output);
   return outcome;

@@ -257,8 +257,8 @@ TEST(Report, RatioAndPreservation) {
   EXPECT_EQ(transform::reduction_ratio(10, 20), 0.0);
   EXPECT_EQ(transform::reduction_ratio(8, 6), 0.25);
   EXPECT_EQ(transform::reduction_ratio(8, 0), 1.0);
-  edit::RuleReport lossy{edit::Rule::strip_docstrings, 1, 5};
-  edit::RuleReport lossless{edit::Rule::strip_comments, 3, 5};
+  transform::RuleReport lossy{edit::Rule::strip_docstrings, 1, 5};
+  transform::RuleReport lossless{edit::Rule::strip_comments, 3, 5};
   EXPECT_FALSE(transform::behavior_preserving({lossless, lossy}));
   lossy.changes = 0;
   EXPECT_TRUE(transform::behavior_preserving({lossless, lossy}));

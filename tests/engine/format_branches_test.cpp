@@ -64,10 +64,10 @@ TEST_P(FormatBranches, FoldsAsExpected) {
   bool lossy_change = false;
   for (std::size_t i = 0; i < c.rules.size(); ++i) {
     SCOPED_TRACE(c.rules[i].name);
-    EXPECT_EQ(edit::rule_name(report.rules[i].rule), c.rules[i].name);
+    EXPECT_EQ(transform::rule_name(report.rules[i].rule), c.rules[i].name);
     EXPECT_EQ(report.rules[i].changes, c.rules[i].changes);
     EXPECT_EQ(report.rules[i].bytes_removed, c.rules[i].bytes_removed);
-    EXPECT_EQ(edit::rule_is_lossy(report.rules[i].rule), c.rules[i].lossy);
+    EXPECT_EQ(transform::rule_is_lossy(report.rules[i].rule), c.rules[i].lossy);
     lossy_change |= c.rules[i].lossy;
   }
   std::vector<std::string> codes;

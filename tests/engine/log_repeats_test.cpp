@@ -8,6 +8,7 @@
 
 #include "edit/edit.hpp"
 #include "transform/log_repeats.hpp"
+#include "transform/rules.hpp"
 
 namespace {
 
@@ -104,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
 // negative figure.
 TEST(CollapseLogRepeatsTally, MarkerLongerThanFoldedLineCountsNegative) {
   auto edits = collapse_log_repeats("ab\nab\n", {}, 1);
-  auto reports = tersewright::edit::tally_rules(edits);
+  auto reports = tersewright::transform::tally_rules(edits);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].changes, 1u);
   EXPECT_EQ(reports[0].rule, tersewright::edit::Rule::collapse_log_repeats);

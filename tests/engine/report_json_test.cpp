@@ -30,7 +30,8 @@ transform::Report full_report() {
   r.input = {40, 38, 3};
   r.output = {52, 50, 3};
   r.reduction_ratio = 0.0;
-  r.rules = {edit::RuleReport{edit::Rule::interface_only, 2, -12}, edit::RuleReport{edit::Rule::strip_comments, 1, 4}};
+  r.rules = {transform::RuleReport{edit::Rule::interface_only, 2, -12},
+             transform::RuleReport{edit::Rule::strip_comments, 1, 4}};
   r.warnings = {transform::FoldWarning{transform::WarningCode::budget_not_met, "a \"quoted\"\tline\n"}};
   r.budget = transform::BudgetReport{transform::BudgetMetric::tokens, "t\\k", true, UINT64_MAX, 40, 52, false};
   r.protected_bytes = 7;

@@ -45,7 +45,7 @@ struct Tally {
 
 std::vector<Tally> tallies(const transform::Report& report) {
   std::vector<Tally> out;
-  for (const auto& r : report.rules) out.push_back({std::string(edit::rule_name(r.rule)), r.changes, r.bytes_removed});
+  for (const auto& r : report.rules) out.push_back({std::string(transform::rule_name(r.rule)), r.changes, r.bytes_removed});
   return out;
 }
 

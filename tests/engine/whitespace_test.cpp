@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "edit/edit.hpp"
+#include "transform/rules.hpp"
 #include "transform/whitespace.hpp"
 
 namespace {
@@ -13,7 +14,7 @@ using transform::BlankLineMode;
 
 struct PassResult {
   std::string output;
-  std::vector<edit::RuleReport> rules;
+  std::vector<transform::RuleReport> rules;
 };
 
 PassResult whitespace_pass(const std::string& text, BlankLineMode mode, std::vector<ByteRange> protect = {},
@@ -22,7 +23,7 @@ PassResult whitespace_pass(const std::string& text, BlankLineMode mode, std::vec
       transform::trim_trailing_whitespace(text, protect, literals, hard_breaks, mode != BlankLineMode::keep);
   edit::EditList blanks = transform::collapse_blank_lines(text, mode, protect, literals);
   edits.insert(edits.end(), blanks.begin(), blanks.end());
-  return {edit::apply_edits(text, edits).text, edit::tally_rules(edits)};
+  return {edit::apply_edits(text, edits).text, transform::tally_rules(edits)};
 }
 
 struct Case {
