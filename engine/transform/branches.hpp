@@ -1,4 +1,4 @@
-// The processing branches the fold dispatches to, one per kind of content.
+// The processing branches the fold dispatches to, one per kind of content, and what they share.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +24,9 @@ struct BranchOutcome {
   std::optional<bool> syntax_valid;
 };
 
+// Moves the edits of from to the end of to.
+void append_edits(edit::EditList& to, edit::EditList&& from);
+
 // The protected set of the content under the effective preservation settings.
 edit::RangeSet protected_set_for(std::string_view content, const FoldSettings& settings);
 
@@ -34,8 +37,8 @@ void apply_single_list(std::string_view content, const edit::EditList& edits, Br
 edit::EditList plain_whitespace_edits(std::string_view content, const edit::RangeSet& protected_set,
                                       const FoldSettings& settings);
 
+// One per branch, each in its own file (text_branch.cpp, source_branch.cpp, ...).
 BranchOutcome fold_text(std::string_view content, const FoldSettings& settings);
-BranchOutcome fold_unsupported(std::string_view content, FoldWarning warning);
 BranchOutcome fold_source(std::string_view content, const FoldSettings& settings,
                           const analyzer::Analyzer& analyzer);
 BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settings);

@@ -1,46 +1,15 @@
 #include "transform/fold.hpp"
 
-#include "edit/edit.hpp"
 #include "transform/branches.hpp"
 #include "transform/budget.hpp"
-#include "transform/whitespace.hpp"
 
 namespace tersewright::transform {
 
 using analyzer::Language;
 
-edit::RangeSet protected_set_for(std::string_view content, const FoldSettings& settings) {
-  return edit::build_protected_ranges(content, settings.preservation.protected_ranges,
-                                      settings.preservation.protected_line_markers);
-}
+namespace {
 
-void apply_single_list(std::string_view content, const edit::EditList& edits, BranchOutcome& outcome) {
-  if (edits.empty()) {
-    outcome.output.assign(content);
-    return;
-  }
-  outcome.rules = tally_rules(edits);
-  outcome.output = edit::apply_edits(content, edits).text;
-}
-
-edit::EditList plain_whitespace_edits(std::string_view content, const edit::RangeSet& protected_set,
-                                      const FoldSettings& settings) {
-  const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList edits = trim_trailing_whitespace(content, protected_set, {}, false, mode != BlankLineMode::keep);
-  edit::EditList blanks = collapse_blank_lines(content, mode, protected_set, {});
-  edits.insert(edits.end(), std::make_move_iterator(blanks.begin()), std::make_move_iterator(blanks.end()));
-  return edits;
-}
-
-BranchOutcome fold_text(std::string_view content, const FoldSettings& settings) {
-  BranchOutcome outcome;
-  edit::RangeSet protected_set = protected_set_for(content, settings);
-  outcome.protected_bytes = edit::total_length(protected_set);
-  apply_single_list(content, plain_whitespace_edits(content, protected_set, settings), outcome);
-  outcome.parse_status = ParseStatus::fallback;
-  return outcome;
-}
-
+// No branch serves the content: it comes back unchanged, with the warning that says why.
 BranchOutcome fold_unsupported(std::string_view content, FoldWarning warning) {
   BranchOutcome outcome;
   outcome.output.assign(content);
@@ -48,8 +17,6 @@ BranchOutcome fold_unsupported(std::string_view content, FoldWarning warning) {
   outcome.parse_status = ParseStatus::unsupported;
   return outcome;
 }
-
-namespace {
 
 BranchOutcome dispatch(const analyzer::AnalyzerRegistry& registry, Language language, std::string_view content,
                        const FoldSettings& settings) {

@@ -1,6 +1,5 @@
 // The branch for the six source languages: structural rules on the content, whitespace rules on
 // what they leave, and nothing at all when the content does not parse cleanly.
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,10 +14,6 @@
 namespace tersewright::transform {
 
 namespace {
-
-void append(edit::EditList& to, edit::EditList from) {
-  to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
-}
 
 std::vector<edit::ByteRange> carried(const std::vector<edit::KeptSegment>& kept,
                                      const std::vector<edit::ByteRange>& ranges) {
@@ -36,16 +31,16 @@ edit::EditList structural_edits(std::string_view content, const FoldSettings& se
   const bool docstrings = settings.rules.docstrings;
   if (comments || docstrings) {
     const edit::LineIndex lines(content);
-    if (comments) append(edits, strip_comments(content, lines, protected_set, analysis.comments));
-    if (docstrings) append(edits, strip_docstrings(content, lines, protected_set, analysis.docstrings));
+    if (comments) append_edits(edits, strip_comments(content, lines, protected_set, analysis.comments));
+    if (docstrings) append_edits(edits, strip_docstrings(content, lines, protected_set, analysis.docstrings));
   }
   if (settings.rules.interface_only) {
     if (!settings.allow_lossy) {
       outcome.warnings.push_back(fixed_warning(WarningCode::lossy_rule_blocked));
     } else {
-      const bool guard = settings.preservation.protect_error_handling;
-      append(edits, interface_only(content, protected_set, guard ? analysis.error_handlers : std::vector<edit::ByteRange>{},
-                                   guard, analysis.declarations, placeholder_style_for(analysis.language)));
+      append_edits(edits, interface_only(content, protected_set, analysis.error_handlers,
+                                         settings.preservation.protect_error_handling, analysis.declarations,
+                                         placeholder_style_for(analysis.language)));
     }
   }
   return edits;
@@ -87,7 +82,7 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
 
   const BlankLineMode mode = settings.rules.blank_lines;
   edit::EditList whitespace = trim_trailing_whitespace(text1, protected1, literals, false, mode != BlankLineMode::keep);
-  append(whitespace, collapse_blank_lines(text1, mode, protected1, literals));
+  append_edits(whitespace, collapse_blank_lines(text1, mode, protected1, literals));
 
   outcome.output = whitespace.empty() ? std::move(first.text) : edit::apply_edits(text1, whitespace).text;
   outcome.rules = tally_rules(structural, whitespace);
