@@ -488,7 +488,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (p.budget == BudgetKind::tokens_without_tokenizer) {
     FUZZ_CHECK(!first.ok());
     const auto* invalid = std::get_if<transform::InvalidConfig>(&first.error());
-    FUZZ_CHECK(invalid != nullptr && invalid->message == "token budget requires a tokenizer");
+    FUZZ_CHECK(invalid != nullptr && transform::error_message(*invalid) == "token budget requires a tokenizer");
     return 0;
   }
   FUZZ_CHECK(first.ok());

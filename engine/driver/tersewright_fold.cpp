@@ -6,6 +6,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <variant>
 
 #include "transform/fold.hpp"
 #include "transform/report_json.hpp"
@@ -81,12 +82,8 @@ int main(int argc, char** argv) {
     return result ? 0 : 2;
   }
   if (!result) {
-    std::visit([](const auto& e) {
-      if constexpr (std::is_same_v<std::decay_t<decltype(e)>, transform::UnknownProfile>)
-        std::cerr << "unknown profile: " << e.name << "\n";
-      else
-        std::cerr << e.message << "\n";
-    }, result.error());
+    if (std::holds_alternative<transform::UnknownProfile>(result.error())) std::cerr << "unknown profile: ";
+    std::cerr << transform::error_message(result.error()) << "\n";
     return 2;
   }
   std::cout << result.value().output;

@@ -27,7 +27,8 @@ void apply_single_list(std::string_view content, const edit::EditList& edits, Br
 edit::EditList plain_whitespace_edits(std::string_view content, const edit::RangeSet& protected_set,
                                       const FoldSettings& settings) {
   const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList edits = trim_trailing_whitespace(content, protected_set, {}, false, mode != BlankLineMode::keep);
+  edit::EditList edits =
+      trim_trailing_whitespace(content, protected_set, {}, {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
   edit::EditList blanks = collapse_blank_lines(content, mode, protected_set, {});
   append_edits(edits, std::move(blanks));
   return edits;

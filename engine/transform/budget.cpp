@@ -13,9 +13,9 @@ std::string_view budget_metric_name(BudgetMetric metric) noexcept {
   return "bytes";
 }
 
-Result<std::optional<BudgetOutcome>, BudgetError> check_budget(const std::optional<Budget>& budget,
-                                                               Tokenizer* tokenizer, std::string_view input,
-                                                               std::string_view output) {
+Result<std::optional<BudgetOutcome>, InvalidConfig> check_budget(const std::optional<Budget>& budget,
+                                                                 Tokenizer* tokenizer, std::string_view input,
+                                                                 std::string_view output) {
   if (!budget) return std::optional<BudgetOutcome>{};
   BudgetOutcome outcome;
   BudgetReport& report = outcome.report;
@@ -32,7 +32,7 @@ Result<std::optional<BudgetOutcome>, BudgetError> check_budget(const std::option
       report.output = edit::count_chars(output);
       break;
     case BudgetMetric::tokens:
-      if (!tokenizer) return BudgetError{"token budget requires a tokenizer"};
+      if (!tokenizer) return InvalidConfig{ConfigProblem::token_budget_without_tokenizer};
       report.input = tokenizer->count(input);
       report.output = tokenizer->count(output);
       break;

@@ -62,7 +62,7 @@ Result<FoldResult, EngineError> fold(const analyzer::AnalyzerRegistry& registry,
   report.output = measure(branch.output);
 
   auto budget = check_budget(request.budget, request.tokenizer.get(), content, branch.output);
-  if (!budget) return EngineError{InvalidConfig{std::move(budget.error().message)}};
+  if (!budget) return EngineError{budget.error()};
 
   report.engine_version = std::string(engine_version);
   report.profile = settings.profile_name;

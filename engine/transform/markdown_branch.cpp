@@ -15,7 +15,8 @@ BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settin
   const edit::LineIndex lines(content);
   const edit::RangeSet fences = fenced_block_ranges(content, lines);
   const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList edits = trim_trailing_whitespace(content, protected_set, fences, true, mode != BlankLineMode::keep);
+  edit::EditList edits = trim_trailing_whitespace(
+      content, protected_set, fences, {.hard_breaks = true, .skip_whitespace_only_lines = mode != BlankLineMode::keep});
   append_edits(edits, collapse_blank_lines(content, mode, protected_set, fences));
   // Dedupe is lossy but is a documentation setting of its own, not gated by the loss policy.
   if (settings.rules.markdown_dedupe) append_edits(edits, markdown_dedupe(lines, protected_set, fences));

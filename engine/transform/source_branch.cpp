@@ -81,7 +81,8 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
   }
 
   const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList whitespace = trim_trailing_whitespace(text1, protected1, literals, false, mode != BlankLineMode::keep);
+  edit::EditList whitespace = trim_trailing_whitespace(text1, protected1, literals,
+                                                       {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
   append_edits(whitespace, collapse_blank_lines(text1, mode, protected1, literals));
 
   outcome.output = whitespace.empty() ? std::move(first.text) : edit::apply_edits(text1, whitespace).text;

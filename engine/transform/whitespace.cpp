@@ -61,8 +61,7 @@ std::uint64_t trailing_blank_run(std::string_view content) noexcept {
 }  // namespace
 
 EditList trim_trailing_whitespace(std::string_view text, const std::vector<ByteRange>& protected_ranges,
-                                  const std::vector<ByteRange>& literal_ranges, bool hard_breaks,
-                                  bool skip_whitespace_only_lines) {
+                                  const std::vector<ByteRange>& literal_ranges, TrimOptions options) {
   LineRules rules(text, protected_ranges, literal_ranges);
   EditList edits;
   for (std::size_t i = 0; i < rules.lines.size(); ++i) {
@@ -71,8 +70,8 @@ EditList trim_trailing_whitespace(std::string_view text, const std::vector<ByteR
     if (content.empty()) continue;
     std::uint64_t k = trailing_blank_run(content);
     if (k == 0) continue;
-    if (skip_whitespace_only_lines && k == content.size()) continue;
-    if (hard_breaks && k >= 2) continue;
+    if (options.skip_whitespace_only_lines && k == content.size()) continue;
+    if (options.hard_breaks && k >= 2) continue;
     std::uint64_t end = rules.lines[i].content_end;
     // Spaces between a carriage return and the line feed stay: removing them would make that
     // carriage return part of the terminator, changing the line beyond the bytes removed (a line

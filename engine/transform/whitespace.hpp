@@ -12,10 +12,16 @@ namespace tersewright::transform {
 // Ranges that are non-empty, inside the text and span a line feed, normalized.
 edit::RangeSet multiline_literal_ranges(const std::vector<edit::ByteRange>& ranges, std::string_view text);
 
+struct TrimOptions {
+  // Markdown: a run of two or more trailing blanks is a hard line break and stays.
+  bool hard_breaks = false;
+  // Lines of nothing but blanks are left to the blank-line rule, which empties them itself.
+  bool skip_whitespace_only_lines = false;
+};
+
 // protected_ranges and literal_ranges may be unsorted; both are normalized here.
 edit::EditList trim_trailing_whitespace(std::string_view text, const std::vector<edit::ByteRange>& protected_ranges,
-                                        const std::vector<edit::ByteRange>& literal_ranges, bool hard_breaks,
-                                        bool skip_whitespace_only_lines);
+                                        const std::vector<edit::ByteRange>& literal_ranges, TrimOptions options);
 
 edit::EditList collapse_blank_lines(std::string_view text, BlankLineMode mode,
                                     const std::vector<edit::ByteRange>& protected_ranges,

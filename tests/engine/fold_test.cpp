@@ -52,6 +52,7 @@ TEST(Fold, UnknownProfileFailsBeforeWork) {
   ASSERT_FALSE(result);
   ASSERT_TRUE(std::holds_alternative<transform::UnknownProfile>(result.error()));
   EXPECT_EQ(std::get<transform::UnknownProfile>(result.error()).name, "Safe");
+  EXPECT_EQ(transform::error_message(result.error()), "Safe");
 }
 
 TEST(Fold, PlainTextReport) {
@@ -242,7 +243,7 @@ TEST(Budgets, TokenBudgetWithoutTokenizerIsInvalidConfig) {
   auto result = transform::fold(AnalyzerRegistry(), std::move(r));
   ASSERT_FALSE(result);
   ASSERT_TRUE(std::holds_alternative<transform::InvalidConfig>(result.error()));
-  EXPECT_EQ(std::get<transform::InvalidConfig>(result.error()).message, "token budget requires a tokenizer");
+  EXPECT_EQ(transform::error_message(result.error()), "token budget requires a tokenizer");
 }
 
 TEST(Budgets, BudgetNeverChangesOutput) {

@@ -45,7 +45,8 @@ struct Tally {
 
 std::vector<Tally> tallies(const transform::Report& report) {
   std::vector<Tally> out;
-  for (const auto& r : report.rules) out.push_back({std::string(transform::rule_name(r.rule)), r.changes, r.bytes_removed});
+  for (const auto& r : report.rules)
+    out.push_back({std::string(transform::rule_name(r.rule)), r.changes, r.bytes_removed});
   return out;
 }
 
@@ -299,14 +300,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "package p\nvar doc = `raw   \n\n\n\tbody  `\n"}),
     [](const ::testing::TestParamInfo<LiteralCase>& info) { return std::string(info.param.name); });
 
-transform::FoldSettings settings_with(bool comments, bool docstrings, transform::BlankLineMode blank_lines) {
-  transform::FoldSettings s;
-  s.profile_name = "test";
-  s.rules.comments = comments ? transform::CommentsMode::remove : transform::CommentsMode::keep;
-  s.rules.docstrings = docstrings;
-  s.rules.blank_lines = blank_lines;
-  s.preservation = transform::default_preservation();
-  return s;
+transform::FoldSettings settings_with(transform::RuleSettings rules) {
+  return transform::FoldSettings{.profile_name = "test",
+                                 .profile_version = 1,
+                                 .rules = rules,
+                                 .allow_lossy = false,
+                                 .preservation = transform::default_preservation()};
 }
 
 struct DocstringCase {
@@ -323,8 +322,10 @@ class Docstrings : public ::testing::TestWithParam<DocstringCase> {};
 
 TEST_P(Docstrings, OnlyFirstStatementsGo) {
   const DocstringCase& c = GetParam();
-  const auto outcome = transform::fold_source(c.input, settings_with(false, true, transform::BlankLineMode::keep),
-                                              *registry().find(Language::python));
+  const transform::RuleSettings rules{.comments = transform::CommentsMode::keep,
+                                      .docstrings = true,
+                                      .blank_lines = transform::BlankLineMode::keep};
+  const auto outcome = transform::fold_source(c.input, settings_with(rules), *registry().find(Language::python));
   EXPECT_EQ(outcome.output, c.output);
   EXPECT_EQ(outcome.syntax_valid, std::optional<bool>(c.syntax_valid));
   EXPECT_EQ(outcome.parse_status, ParseStatus::parsed);

@@ -19,8 +19,8 @@ struct PassResult {
 
 PassResult whitespace_pass(const std::string& text, BlankLineMode mode, std::vector<ByteRange> protect = {},
                            std::vector<ByteRange> literals = {}, bool hard_breaks = false) {
-  edit::EditList edits =
-      transform::trim_trailing_whitespace(text, protect, literals, hard_breaks, mode != BlankLineMode::keep);
+  edit::EditList edits = transform::trim_trailing_whitespace(
+      text, protect, literals, {.hard_breaks = hard_breaks, .skip_whitespace_only_lines = mode != BlankLineMode::keep});
   edit::EditList blanks = transform::collapse_blank_lines(text, mode, protect, literals);
   edits.insert(edits.end(), blanks.begin(), blanks.end());
   return {edit::apply_edits(text, edits).text, transform::tally_rules(edits)};
