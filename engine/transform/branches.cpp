@@ -24,13 +24,12 @@ void apply_single_list(std::string_view content, const edit::EditList& edits, Br
   outcome.output = edit::apply_edits(content, edits).text;
 }
 
-edit::EditList plain_whitespace_edits(std::string_view content, const edit::RangeSet& protected_set,
+edit::EditList plain_whitespace_edits(const edit::LineIndex& lines, const edit::RangeSet& protected_set,
                                       const FoldSettings& settings) {
   const BlankLineMode mode = settings.rules.blank_lines;
   edit::EditList edits =
-      trim_trailing_whitespace(content, protected_set, {}, {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
-  edit::EditList blanks = collapse_blank_lines(content, mode, protected_set, {});
-  append_edits(edits, std::move(blanks));
+      trim_trailing_whitespace(lines, protected_set, {}, {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
+  append_edits(edits, collapse_blank_lines(lines, mode, protected_set, {}));
   return edits;
 }
 

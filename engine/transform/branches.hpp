@@ -9,6 +9,7 @@
 
 #include "analyzer/syntax.hpp"
 #include "edit/edit.hpp"
+#include "edit/line_index.hpp"
 #include "transform/profiles.hpp"
 #include "transform/report.hpp"
 
@@ -34,7 +35,7 @@ edit::RangeSet protected_set_for(std::string_view content, const FoldSettings& s
 void apply_single_list(std::string_view content, const edit::EditList& edits, BranchOutcome& outcome);
 
 // The whitespace pair (trim, then blank lines) with no literal ranges and no hard breaks.
-edit::EditList plain_whitespace_edits(std::string_view content, const edit::RangeSet& protected_set,
+edit::EditList plain_whitespace_edits(const edit::LineIndex& lines, const edit::RangeSet& protected_set,
                                       const FoldSettings& settings);
 
 // One per branch, each in its own file (text_branch.cpp, source_branch.cpp, ...).

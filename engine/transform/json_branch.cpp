@@ -23,7 +23,7 @@ BranchOutcome fold_json(std::string_view content, const FoldSettings& settings) 
     }
   } else {
     outcome.warnings.push_back(fixed_warning(WarningCode::json_invalid));
-    apply_single_list(content, plain_whitespace_edits(content, protected_set, settings), outcome);
+    apply_single_list(content, plain_whitespace_edits(edit::LineIndex(content), protected_set, settings), outcome);
   }
 
   const bool valid = json::is_valid(content);

@@ -9,10 +9,11 @@ BranchOutcome fold_log(std::string_view content, const FoldSettings& settings) {
   const edit::RangeSet protected_set = protected_set_for(content, settings);
   outcome.protected_bytes = edit::total_length(protected_set);
 
-  edit::EditList edits = plain_whitespace_edits(content, protected_set, settings);
+  const edit::LineIndex lines(content);
+  edit::EditList edits = plain_whitespace_edits(lines, protected_set, settings);
   // Skipped silently when the loss policy forbids it: the log is still valid output, only longer.
   if (settings.rules.collapse_log_repeats && settings.allow_lossy)
-    append_edits(edits, collapse_log_repeats(content, protected_set, *settings.rules.collapse_log_repeats));
+    append_edits(edits, collapse_log_repeats(lines, protected_set, *settings.rules.collapse_log_repeats));
 
   apply_single_list(content, edits, outcome);
   outcome.parse_status = ParseStatus::parsed;

@@ -13,11 +13,11 @@ BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settin
 
   // Fenced code is literal text: its trailing spaces and blank lines are part of the example.
   const edit::LineIndex lines(content);
-  const edit::RangeSet fences = fenced_block_ranges(content, lines);
+  const edit::RangeSet fences = fenced_block_ranges(lines);
   const BlankLineMode mode = settings.rules.blank_lines;
   edit::EditList edits = trim_trailing_whitespace(
-      content, protected_set, fences, {.hard_breaks = true, .skip_whitespace_only_lines = mode != BlankLineMode::keep});
-  append_edits(edits, collapse_blank_lines(content, mode, protected_set, fences));
+      lines, protected_set, fences, {.hard_breaks = true, .skip_whitespace_only_lines = mode != BlankLineMode::keep});
+  append_edits(edits, collapse_blank_lines(lines, mode, protected_set, fences));
   // Dedupe is lossy but is a documentation setting of its own, not gated by the loss policy.
   if (settings.rules.markdown_dedupe) append_edits(edits, markdown_dedupe(lines, protected_set, fences));
 

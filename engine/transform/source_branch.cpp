@@ -31,8 +31,8 @@ edit::EditList structural_edits(std::string_view content, const FoldSettings& se
   const bool docstrings = settings.rules.docstrings;
   if (comments || docstrings) {
     const edit::LineIndex lines(content);
-    if (comments) append_edits(edits, strip_comments(content, lines, protected_set, analysis.comments));
-    if (docstrings) append_edits(edits, strip_docstrings(content, lines, protected_set, analysis.docstrings));
+    if (comments) append_edits(edits, strip_comments(lines, protected_set, analysis.comments));
+    if (docstrings) append_edits(edits, strip_docstrings(lines, protected_set, analysis.docstrings));
   }
   if (settings.rules.interface_only) {
     if (!settings.allow_lossy) {
@@ -80,10 +80,11 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
     protected1 = edit::normalize_ranges(carried(first.kept, protected_set));
   }
 
+  const edit::LineIndex lines1(text1);
   const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList whitespace = trim_trailing_whitespace(text1, protected1, literals,
+  edit::EditList whitespace = trim_trailing_whitespace(lines1, protected1, literals,
                                                        {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
-  append_edits(whitespace, collapse_blank_lines(text1, mode, protected1, literals));
+  append_edits(whitespace, collapse_blank_lines(lines1, mode, protected1, literals));
 
   outcome.output = whitespace.empty() ? std::move(first.text) : edit::apply_edits(text1, whitespace).text;
   outcome.rules = tally_rules(structural, whitespace);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "edit/edit.hpp"
+#include "edit/line_index.hpp"
 #include "transform/profiles.hpp"
 
 namespace tersewright::transform {
@@ -19,11 +20,13 @@ struct TrimOptions {
   bool skip_whitespace_only_lines = false;
 };
 
-// protected_ranges and literal_ranges may be unsorted; both are normalized here.
-edit::EditList trim_trailing_whitespace(std::string_view text, const std::vector<edit::ByteRange>& protected_ranges,
+// Both work on the text of the lines they are given. protected_ranges and literal_ranges may be
+// unsorted; both are normalized here.
+edit::EditList trim_trailing_whitespace(const edit::LineIndex& lines,
+                                        const std::vector<edit::ByteRange>& protected_ranges,
                                         const std::vector<edit::ByteRange>& literal_ranges, TrimOptions options);
 
-edit::EditList collapse_blank_lines(std::string_view text, BlankLineMode mode,
+edit::EditList collapse_blank_lines(const edit::LineIndex& lines, BlankLineMode mode,
                                     const std::vector<edit::ByteRange>& protected_ranges,
                                     const std::vector<edit::ByteRange>& literal_ranges);
 
