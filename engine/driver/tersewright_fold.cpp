@@ -1,11 +1,15 @@
 // A small command-line driver over the engine: folds one file and prints the output and the report's JSON.
+#include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "transform/fold.hpp"
@@ -20,6 +24,15 @@ int usage() {
                "                        [--budget-bytes N | --budget-chars N] [--timing] FILE\n"
                "  --timing  print only the fold time and throughput (to standard error)\n";
   return 2;
+}
+
+// The whole argument as a count: decimal digits only, no sign, no blanks, no overflow.
+std::optional<std::uint64_t> parse_count(std::string_view text) {
+  std::uint64_t value = 0;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
 }
 
 }  // namespace
@@ -49,9 +62,14 @@ int main(int argc, char** argv) {
     } else if (arg == "--budget-bytes" || arg == "--budget-chars") {
       const char* v = next();
       if (!v) return usage();
+      const std::optional<std::uint64_t> limit = parse_count(v);
+      if (!limit) {
+        std::cerr << "invalid number for " << arg << ": " << v << "\n";
+        return 2;
+      }
       request.budget = transform::Budget{
-          arg == "--budget-bytes" ? transform::BudgetMetric::bytes : transform::BudgetMetric::characters,
-          std::stoull(v)};
+          .metric = arg == "--budget-bytes" ? transform::BudgetMetric::bytes : transform::BudgetMetric::characters,
+          .limit = *limit};
     } else if (arg == "--timing") {
       timing = true;
     } else if (!file && !arg.empty() && arg[0] != '-') {
