@@ -15,7 +15,7 @@
 
 namespace tersewright::transform {
 
-// What every branch hands back to the frame.
+// What every branch hands back to the frame; the frame adds the size of the protected set.
 struct BranchOutcome {
   std::string output;
   std::uint64_t protected_bytes = 0;
@@ -38,12 +38,14 @@ void apply_single_list(std::string_view content, const edit::EditList& edits, Br
 edit::EditList plain_whitespace_edits(const edit::LineIndex& lines, const edit::RangeSet& protected_set,
                                       const FoldSettings& settings);
 
-// One per branch, each in its own file (text_branch.cpp, source_branch.cpp, ...).
-BranchOutcome fold_text(std::string_view content, const FoldSettings& settings);
-BranchOutcome fold_source(std::string_view content, const FoldSettings& settings,
+// One per branch, each in its own file (text_branch.cpp, source_branch.cpp, ...). The protected set
+// is the content's, made by protected_set_for.
+BranchOutcome fold_text(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set);
+BranchOutcome fold_source(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set,
                           const analyzer::Analyzer& analyzer);
-BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settings);
-BranchOutcome fold_log(std::string_view content, const FoldSettings& settings);
-BranchOutcome fold_json(std::string_view content, const FoldSettings& settings);
+BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settings,
+                            const edit::RangeSet& protected_set);
+BranchOutcome fold_log(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set);
+BranchOutcome fold_json(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set);
 
 }  // namespace tersewright::transform

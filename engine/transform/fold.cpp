@@ -18,26 +18,37 @@ BranchOutcome fold_unsupported(std::string_view content, FoldWarning warning) {
   return outcome;
 }
 
-BranchOutcome dispatch(const analyzer::AnalyzerRegistry& registry, Language language, std::string_view content,
-                       const FoldSettings& settings) {
+BranchOutcome run_branch(const analyzer::Analyzer* analyzer, Language language, std::string_view content,
+                         const FoldSettings& settings, const edit::RangeSet& protected_set) {
   switch (language) {
     case Language::python:
     case Language::rust:
     case Language::javascript:
     case Language::typescript:
     case Language::tsx:
-    case Language::go: {
-      const analyzer::Analyzer* found = registry.find(language);
-      if (!found) return fold_unsupported(content, unsupported_language_warning(language));
-      return fold_source(content, settings, *found);
-    }
-    case Language::markdown: return fold_markdown(content, settings);
-    case Language::log: return fold_log(content, settings);
-    case Language::json: return fold_json(content, settings);
-    case Language::text: return fold_text(content, settings);
+    case Language::go: return fold_source(content, settings, protected_set, *analyzer);
+    case Language::markdown: return fold_markdown(content, settings, protected_set);
+    case Language::log: return fold_log(content, settings, protected_set);
+    case Language::json: return fold_json(content, settings, protected_set);
+    case Language::text: return fold_text(content, settings, protected_set);
     case Language::unknown: break;
   }
-  return fold_unsupported(content, fixed_warning(WarningCode::unsupported_format));
+  throw InternalError{"no branch serves the unknown language"};
+}
+
+BranchOutcome dispatch(const analyzer::AnalyzerRegistry& registry, Language language, std::string_view content,
+                       const FoldSettings& settings) {
+  if (language == Language::unknown) return fold_unsupported(content, fixed_warning(WarningCode::unsupported_format));
+  const analyzer::Analyzer* analyzer = nullptr;
+  if (analyzer::is_source_language(language)) {
+    analyzer = registry.find(language);
+    if (!analyzer) return fold_unsupported(content, unsupported_language_warning(language));
+  }
+  // Every branch honours the same protected set, and the report counts it whatever the branch did.
+  const edit::RangeSet protected_set = protected_set_for(content, settings);
+  BranchOutcome outcome = run_branch(analyzer, language, content, settings, protected_set);
+  outcome.protected_bytes = edit::total_length(protected_set);
+  return outcome;
 }
 
 }  // namespace

@@ -4,13 +4,11 @@
 
 namespace tersewright::transform {
 
-BranchOutcome fold_json(std::string_view content, const FoldSettings& settings) {
+// The protected set serves only the fallback: compaction rewrites the document as a whole and cannot
+// honour it.
+BranchOutcome fold_json(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set) {
   namespace json = analyzer::json;
   BranchOutcome outcome;
-  // Counted for the report; compaction rewrites the document as a whole and cannot honour it.
-  const edit::RangeSet protected_set = protected_set_for(content, settings);
-  outcome.protected_bytes = edit::total_length(protected_set);
-
   if (std::optional<json::Value> value = json::parse(content)) {
     std::string compact = json::write_compact(*value);
     if (compact.size() < content.size()) {

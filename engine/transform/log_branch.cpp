@@ -4,11 +4,8 @@
 
 namespace tersewright::transform {
 
-BranchOutcome fold_log(std::string_view content, const FoldSettings& settings) {
+BranchOutcome fold_log(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set) {
   BranchOutcome outcome;
-  const edit::RangeSet protected_set = protected_set_for(content, settings);
-  outcome.protected_bytes = edit::total_length(protected_set);
-
   const edit::LineIndex lines(content);
   edit::EditList edits = plain_whitespace_edits(lines, protected_set, settings);
   // Skipped silently when the loss policy forbids it: the log is still valid output, only longer.

@@ -6,11 +6,9 @@
 
 namespace tersewright::transform {
 
-BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settings) {
+BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settings,
+                            const edit::RangeSet& protected_set) {
   BranchOutcome outcome;
-  const edit::RangeSet protected_set = protected_set_for(content, settings);
-  outcome.protected_bytes = edit::total_length(protected_set);
-
   // Fenced code is literal text: its trailing spaces and blank lines are part of the example.
   const edit::LineIndex lines(content);
   const edit::RangeSet fences = fenced_block_ranges(lines);

@@ -48,11 +48,10 @@ edit::EditList structural_edits(std::string_view content, const FoldSettings& se
 
 }  // namespace
 
-BranchOutcome fold_source(std::string_view content, const FoldSettings& settings, const analyzer::Analyzer& analyzer) {
+BranchOutcome fold_source(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set,
+                          const analyzer::Analyzer& analyzer) {
   BranchOutcome outcome;
   const analyzer::Analysis analysis = analyzer.analyze(content);
-  const edit::RangeSet protected_set = protected_set_for(content, settings);
-  outcome.protected_bytes = edit::total_length(protected_set);
 
   if (!analysis.parse_ok) {
     outcome.output.assign(content);

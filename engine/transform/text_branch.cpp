@@ -3,10 +3,8 @@
 
 namespace tersewright::transform {
 
-BranchOutcome fold_text(std::string_view content, const FoldSettings& settings) {
+BranchOutcome fold_text(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set) {
   BranchOutcome outcome;
-  edit::RangeSet protected_set = protected_set_for(content, settings);
-  outcome.protected_bytes = edit::total_length(protected_set);
   apply_single_list(content, plain_whitespace_edits(edit::LineIndex(content), protected_set, settings), outcome);
   outcome.parse_status = ParseStatus::fallback;
   return outcome;

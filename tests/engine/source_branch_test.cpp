@@ -325,7 +325,9 @@ TEST_P(Docstrings, OnlyFirstStatementsGo) {
   const transform::RuleSettings rules{.comments = transform::CommentsMode::keep,
                                       .docstrings = true,
                                       .blank_lines = transform::BlankLineMode::keep};
-  const auto outcome = transform::fold_source(c.input, settings_with(rules), *registry().find(Language::python));
+  const transform::FoldSettings settings = settings_with(rules);
+  const auto outcome = transform::fold_source(c.input, settings, transform::protected_set_for(c.input, settings),
+                                              *registry().find(Language::python));
   EXPECT_EQ(outcome.output, c.output);
   EXPECT_EQ(outcome.syntax_valid, std::optional<bool>(c.syntax_valid));
   EXPECT_EQ(outcome.parse_status, ParseStatus::parsed);
