@@ -1,5 +1,5 @@
-// A small tree of plain values that profile descriptions and report dictionaries are built as,
-// then turned into Python objects in one walk.
+// A small tree of plain values that profile descriptions and report dictionaries are built as (a
+// report's through TreeBuilder, from the report walk), then turned into Python objects in one walk.
 #pragma once
 
 #include <Python.h>
