@@ -7,7 +7,7 @@
 namespace tersewright {
 
 template <class T, class E>
-class Result {
+class [[nodiscard]] Result {
  public:
   Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
   Result(E error) : state_(std::in_place_index<1>, std::move(error)) {}

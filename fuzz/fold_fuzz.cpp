@@ -190,7 +190,7 @@ std::string fingerprint(const transform::FoldResult& result) {
   add(r.profile);
   add(std::to_string(r.profile_version));
   add(std::to_string(r.profile_schema_version));
-  add(r.detected_language);
+  add(analyzer::language_id(r.detected_language));
   add(std::to_string(static_cast<int>(r.parse_status)));
   add(r.behavior_preserving ? "bp" : "lossy");
   add(r.semantic_equivalence);
@@ -202,18 +202,16 @@ std::string fingerprint(const transform::FoldResult& result) {
   analyzer::json::append_double(ratio, r.reduction_ratio);
   add(ratio);
   for (const auto& rule : r.rules) {
-    add(rule.rule_name);
+    add(transform::rule_name(rule.rule));
     add(std::to_string(rule.changes));
     add(std::to_string(rule.bytes_removed));
-    add(rule.lossy ? "l" : "n");
-    add(rule.description);
   }
   for (const auto& w : r.warnings) {
-    add(w.code);
+    add(transform::warning_code_name(w.code));
     add(w.message);
   }
   if (r.budget) {
-    add(r.budget->metric);
+    add(transform::budget_metric_name(r.budget->metric));
     add(r.budget->tokenizer.value_or("-"));
     add(r.budget->exact_tokens ? "exact" : "inexact");
     for (auto v : {r.budget->limit, r.budget->input, r.budget->output}) add(std::to_string(v));
@@ -262,7 +260,7 @@ void check_report_values(const Params& p, const transform::FoldResult& result, L
   FUZZ_CHECK(report.profile == p.profile);
   FUZZ_CHECK(report.profile_version == 1 && report.profile_schema_version == 1);
   FUZZ_CHECK(report.semantic_equivalence == "not_guaranteed");
-  FUZZ_CHECK(report.detected_language == analyzer::language_id(language));
+  FUZZ_CHECK(report.detected_language == language);
 
   const fuzz::Measures in = fuzz::measure(p.content), out = fuzz::measure(result.output);
   FUZZ_CHECK(report.input.bytes == in.bytes && report.input.chars == in.chars && report.input.lines == in.lines);
@@ -271,7 +269,7 @@ void check_report_values(const Params& p, const transform::FoldResult& result, L
   ratio = ratio < 0.0 ? 0.0 : (ratio > 1.0 ? 1.0 : ratio);
   FUZZ_CHECK(report.reduction_ratio == ratio);
 
-  // Rule entries: one per rule, each with changes, copied from the rule table.
+  // Rule entries: one per rule, each with changes, lossy as the rule table says.
   bool any_lossy_change = false;
   std::array<bool, edit::rule_count> seen{};
   for (const auto& entry : report.rules) {
@@ -279,11 +277,9 @@ void check_report_values(const Params& p, const transform::FoldResult& result, L
     FUZZ_CHECK(tag < edit::rule_count && !seen[tag]);
     seen[tag] = true;
     FUZZ_CHECK(entry.changes > 0);
-    FUZZ_CHECK(entry.rule_name == edit::rule_name(entry.rule));
-    FUZZ_CHECK(entry.description == edit::rule_description(entry.rule));
     const bool lossy = entry.rule == Rule::strip_docstrings || entry.rule == Rule::interface_only ||
                        entry.rule == Rule::collapse_log_repeats || entry.rule == Rule::markdown_dedupe;
-    FUZZ_CHECK(entry.lossy == lossy);
+    FUZZ_CHECK(transform::rule_is_lossy(entry.rule) == lossy);
     any_lossy_change = any_lossy_change || (lossy && entry.changes > 0);
   }
   FUZZ_CHECK(report.behavior_preserving == !any_lossy_change);
@@ -291,10 +287,12 @@ void check_report_values(const Params& p, const transform::FoldResult& result, L
   // Which branch ran, told by the language alone, and what it may report.
   const bool source = analyzer::is_source_language(language);
   std::size_t branch_warnings = report.warnings.size();
-  const bool budget_warning = !report.warnings.empty() && report.warnings.back().code == "budget_not_met";
+  const bool budget_warning =
+      !report.warnings.empty() && report.warnings.back().code == transform::WarningCode::budget_not_met;
   if (budget_warning) --branch_warnings;
   FUZZ_CHECK(branch_warnings <= 1);
-  const std::string_view branch_warning = branch_warnings ? std::string_view(report.warnings[0].code) : "";
+  const std::string_view branch_warning =
+      branch_warnings ? transform::warning_code_name(report.warnings[0].code) : std::string_view();
 
   if (language == Language::unknown) {
     FUZZ_CHECK(report.parse_status == ParseStatus::unsupported);
@@ -359,7 +357,8 @@ void check_report_values(const Params& p, const transform::FoldResult& result, L
     FUZZ_CHECK(!report.syntax_valid && branch_warning.empty());
   }
   for (const auto& entry : report.rules)
-    FUZZ_CHECK_MSG(std::find(allowed.begin(), allowed.end(), entry.rule) != allowed.end(), entry.rule_name);
+    FUZZ_CHECK_MSG(std::find(allowed.begin(), allowed.end(), entry.rule) != allowed.end(),
+                   std::string(transform::rule_name(entry.rule)));
 
   // Structural rules come before the whitespace pair; a lossy line rule after it.
   bool whitespace_seen = false;
@@ -409,7 +408,8 @@ void check_report_values(const Params& p, const transform::FoldResult& result, L
 void check_budget(const Params& p, const transform::FoldResult& result, const std::vector<std::string>& counted,
                   int names) {
   const transform::Report& report = result.report;
-  const bool budget_warning = !report.warnings.empty() && report.warnings.back().code == "budget_not_met";
+  const bool budget_warning =
+      !report.warnings.empty() && report.warnings.back().code == transform::WarningCode::budget_not_met;
   if (p.budget == BudgetKind::none) {
     FUZZ_CHECK(!report.budget && !budget_warning && counted.empty() && names == 0);
     return;
@@ -421,17 +421,17 @@ void check_budget(const Params& p, const transform::FoldResult& result, const st
     case BudgetKind::bytes:
       in = p.content.size();
       out = result.output.size();
-      FUZZ_CHECK(b.metric == "bytes" && counted.empty() && names == 0);
+      FUZZ_CHECK(b.metric == transform::BudgetMetric::bytes && counted.empty() && names == 0);
       break;
     case BudgetKind::characters:
       in = fuzz::measure(p.content).chars;
       out = fuzz::measure(result.output).chars;
-      FUZZ_CHECK(b.metric == "characters" && counted.empty() && names == 0);
+      FUZZ_CHECK(b.metric == transform::BudgetMetric::characters && counted.empty() && names == 0);
       break;
     default:
       in = p.content.size() / 4;
       out = result.output.size() / 4;
-      FUZZ_CHECK(b.metric == "tokens" && names == 1);
+      FUZZ_CHECK(b.metric == transform::BudgetMetric::tokens && names == 1);
       FUZZ_CHECK(counted.size() == 2 && counted[0] == p.content && counted[1] == result.output);
       FUZZ_CHECK(b.tokenizer == std::optional<std::string>("quarter"));
       break;
@@ -442,7 +442,8 @@ void check_budget(const Params& p, const transform::FoldResult& result, const st
   FUZZ_CHECK(budget_warning == !b.met);
   if (budget_warning)
     FUZZ_CHECK(report.warnings.back().message == "output size " + std::to_string(out) + " exceeds budget limit " +
-                                                     std::to_string(p.limit) + " under metric '" + b.metric + "'");
+                                                     std::to_string(p.limit) + " under metric '" +
+                                                     std::string(transform::budget_metric_name(b.metric)) + "'");
 }
 
 // Replaying a finding with TERSEWRIGHT_FUZZ_VERBOSE=1 prints the request it makes.
@@ -487,7 +488,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (p.budget == BudgetKind::tokens_without_tokenizer) {
     FUZZ_CHECK(!first.ok());
     const auto* invalid = std::get_if<transform::InvalidConfig>(&first.error());
-    FUZZ_CHECK(invalid != nullptr && invalid->message == "token budget requires a tokenizer");
+    FUZZ_CHECK(invalid != nullptr && transform::error_message(*invalid) == "token budget requires a tokenizer");
     return 0;
   }
   FUZZ_CHECK(first.ok());

@@ -313,7 +313,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(result.output == (compact.size() < size ? compact : std::string(text)));
       FUZZ_CHECK(result.report.warnings.empty());
     } else {
-      FUZZ_CHECK(result.report.warnings.size() == 1 && result.report.warnings[0].code == "json_invalid");
+      FUZZ_CHECK(result.report.warnings.size() == 1 &&
+                 result.report.warnings[0].code == transform::WarningCode::json_invalid);
     }
   }
   return 0;

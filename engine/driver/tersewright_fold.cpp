@@ -1,13 +1,19 @@
-// A small command-line driver over the engine: folds one file and prints the output and report.
+// A small command-line driver over the engine: folds one file and prints the output and the report's JSON.
+#include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <variant>
 
 #include "transform/fold.hpp"
+#include "transform/report_json.hpp"
 
 namespace {
 
@@ -20,25 +26,13 @@ int usage() {
   return 2;
 }
 
-void print_report(const transform::Report& r) {
-  std::cout << "--- report\n"
-            << "profile: " << r.profile << " (version " << r.profile_version << ")\n"
-            << "language: " << r.detected_language << "\n"
-            << "parse_status: " << transform::parse_status_name(r.parse_status) << "\n"
-            << "behavior_preserving: " << (r.behavior_preserving ? "true" : "false") << "\n";
-  if (r.syntax_valid) std::cout << "syntax_valid: " << (*r.syntax_valid ? "true" : "false") << "\n";
-  std::cout << "input: " << r.input.bytes << " bytes, " << r.input.chars << " chars, " << r.input.lines << " lines\n"
-            << "output: " << r.output.bytes << " bytes, " << r.output.chars << " chars, " << r.output.lines
-            << " lines\n"
-            << "reduction_ratio: " << r.reduction_ratio << "\n";
-  for (const auto& rule : r.rules)
-    std::cout << "rule " << rule.rule_name << ": " << rule.changes << " change(s), " << rule.bytes_removed
-              << " byte(s) removed" << (rule.lossy ? " (lossy)" : "") << "\n";
-  for (const auto& w : r.warnings) std::cout << "warning " << w.code << ": " << w.message << "\n";
-  if (r.budget)
-    std::cout << "budget: " << r.budget->output << " of " << r.budget->limit << " " << r.budget->metric
-              << (r.budget->met ? " (met)" : " (not met)") << "\n";
-  std::cout << "protected_bytes: " << r.protected_bytes << "\n";
+// The whole argument as a count: decimal digits only, no sign, no blanks, no overflow.
+std::optional<std::uint64_t> parse_count(std::string_view text) {
+  std::uint64_t value = 0;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
 }
 
 }  // namespace
@@ -68,9 +62,14 @@ int main(int argc, char** argv) {
     } else if (arg == "--budget-bytes" || arg == "--budget-chars") {
       const char* v = next();
       if (!v) return usage();
+      const std::optional<std::uint64_t> limit = parse_count(v);
+      if (!limit) {
+        std::cerr << "invalid number for " << arg << ": " << v << "\n";
+        return 2;
+      }
       request.budget = transform::Budget{
-          arg == "--budget-bytes" ? transform::BudgetMetric::bytes : transform::BudgetMetric::characters,
-          std::stoull(v)};
+          .metric = arg == "--budget-bytes" ? transform::BudgetMetric::bytes : transform::BudgetMetric::characters,
+          .limit = *limit};
     } else if (arg == "--timing") {
       timing = true;
     } else if (!file && !arg.empty() && arg[0] != '-') {
@@ -101,16 +100,12 @@ int main(int argc, char** argv) {
     return result ? 0 : 2;
   }
   if (!result) {
-    std::visit([](const auto& e) {
-      if constexpr (std::is_same_v<std::decay_t<decltype(e)>, transform::UnknownProfile>)
-        std::cerr << "unknown profile: " << e.name << "\n";
-      else
-        std::cerr << e.message << "\n";
-    }, result.error());
+    if (std::holds_alternative<transform::UnknownProfile>(result.error())) std::cerr << "unknown profile: ";
+    std::cerr << transform::error_message(result.error()) << "\n";
     return 2;
   }
   std::cout << result.value().output;
   if (!result.value().output.empty() && result.value().output.back() != '\n') std::cout << "\n";
-  print_report(result.value().report);
+  std::cout << "--- report\n" << transform::report_to_json(result.value().report) << "\n";
   return 0;
 }

@@ -1,4 +1,4 @@
-// Rules, proposed edits, the protected set, one-pass application and the per-rule tally.
+// Proposed edits tagged with their rule, the protected set, one-pass application and the offset map.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 
 namespace tersewright::edit {
 
+// The rule an edit comes from; transform/rules.hpp holds each rule's name, description and lossiness.
 enum class Rule : std::uint8_t {
   strip_comments = 0,
   strip_docstrings = 1,
@@ -21,10 +22,6 @@ enum class Rule : std::uint8_t {
 };
 
 inline constexpr int rule_count = 7;
-
-std::string_view rule_name(Rule rule) noexcept;
-std::string_view rule_description(Rule rule) noexcept;
-bool rule_is_lossy(Rule rule) noexcept;
 
 struct Edit {
   std::string replacement;
@@ -58,17 +55,5 @@ EditOutcome apply_edits(std::string_view text, const EditList& edits);
 // Carries an offset of the old text into the new text through the kept-segment map.
 std::uint64_t map_offset(const std::vector<KeptSegment>& kept, std::uint64_t offset) noexcept;
 ByteRange map_range(const std::vector<KeptSegment>& kept, ByteRange range) noexcept;
-
-struct RuleReport {
-  Rule rule = Rule::strip_comments;
-  std::string rule_name;
-  std::uint64_t changes = 0;
-  std::int64_t bytes_removed = 0;
-  bool lossy = false;
-  std::string description;
-};
-
-// One entry per rule with edits, in order of first occurrence over first then second.
-std::vector<RuleReport> tally_rules(const EditList& first, const EditList& second = {});
 
 }  // namespace tersewright::edit

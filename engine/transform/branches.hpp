@@ -1,4 +1,4 @@
-// The processing branches the fold dispatches to, one per kind of content.
+// The processing branches the fold dispatches to, one per kind of content, and what they share.
 #pragma once
 
 #include <cstdint>
@@ -9,20 +9,24 @@
 
 #include "analyzer/syntax.hpp"
 #include "edit/edit.hpp"
+#include "edit/line_index.hpp"
 #include "transform/profiles.hpp"
 #include "transform/report.hpp"
 
 namespace tersewright::transform {
 
-// What every branch hands back to the frame.
+// What every branch hands back to the frame; the frame adds the size of the protected set.
 struct BranchOutcome {
   std::string output;
   std::uint64_t protected_bytes = 0;
-  std::vector<edit::RuleReport> rules;
+  std::vector<RuleReport> rules;
   std::vector<FoldWarning> warnings;
   ParseStatus parse_status = ParseStatus::fallback;
   std::optional<bool> syntax_valid;
 };
+
+// Moves the edits of from to the end of to.
+void append_edits(edit::EditList& to, edit::EditList&& from);
 
 // The protected set of the content under the effective preservation settings.
 edit::RangeSet protected_set_for(std::string_view content, const FoldSettings& settings);
@@ -31,15 +35,17 @@ edit::RangeSet protected_set_for(std::string_view content, const FoldSettings& s
 void apply_single_list(std::string_view content, const edit::EditList& edits, BranchOutcome& outcome);
 
 // The whitespace pair (trim, then blank lines) with no literal ranges and no hard breaks.
-edit::EditList plain_whitespace_edits(std::string_view content, const edit::RangeSet& protected_set,
+edit::EditList plain_whitespace_edits(const edit::LineIndex& lines, const edit::RangeSet& protected_set,
                                       const FoldSettings& settings);
 
-BranchOutcome fold_text(std::string_view content, const FoldSettings& settings);
-BranchOutcome fold_unsupported(std::string_view content, std::string code, std::string message);
-BranchOutcome fold_source(std::string_view content, const FoldSettings& settings,
+// One per branch, each in its own file (text_branch.cpp, source_branch.cpp, ...). The protected set
+// is the content's, made by protected_set_for.
+BranchOutcome fold_text(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set);
+BranchOutcome fold_source(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set,
                           const analyzer::Analyzer& analyzer);
-BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settings);
-BranchOutcome fold_log(std::string_view content, const FoldSettings& settings);
-BranchOutcome fold_json(std::string_view content, const FoldSettings& settings);
+BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settings,
+                            const edit::RangeSet& protected_set);
+BranchOutcome fold_log(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set);
+BranchOutcome fold_json(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set);
 
 }  // namespace tersewright::transform

@@ -13,13 +13,13 @@ std::string_view budget_metric_name(BudgetMetric metric) noexcept {
   return "bytes";
 }
 
-Result<std::optional<BudgetOutcome>, BudgetError> check_budget(const std::optional<Budget>& budget,
-                                                               Tokenizer* tokenizer, std::string_view input,
-                                                               std::string_view output) {
+Result<std::optional<BudgetOutcome>, InvalidConfig> check_budget(const std::optional<Budget>& budget,
+                                                                 Tokenizer* tokenizer, std::string_view input,
+                                                                 std::string_view output) {
   if (!budget) return std::optional<BudgetOutcome>{};
   BudgetOutcome outcome;
   BudgetReport& report = outcome.report;
-  report.metric = std::string(budget_metric_name(budget->metric));
+  report.metric = budget->metric;
   report.exact_tokens = budget->metric == BudgetMetric::tokens;
   report.limit = budget->limit;
   switch (budget->metric) {
@@ -32,17 +32,14 @@ Result<std::optional<BudgetOutcome>, BudgetError> check_budget(const std::option
       report.output = edit::count_chars(output);
       break;
     case BudgetMetric::tokens:
-      if (!tokenizer) return BudgetError{"token budget requires a tokenizer"};
+      if (!tokenizer) return InvalidConfig{ConfigProblem::token_budget_without_tokenizer};
       report.input = tokenizer->count(input);
       report.output = tokenizer->count(output);
       break;
   }
   if (tokenizer) report.tokenizer = tokenizer->name();
   report.met = report.output <= report.limit;
-  if (!report.met)
-    outcome.warning = FoldWarning{"budget_not_met", "output size " + std::to_string(report.output) +
-                                                        " exceeds budget limit " + std::to_string(report.limit) +
-                                                        " under metric '" + report.metric + "'"};
+  if (!report.met) outcome.warning = budget_not_met_warning(report.output, report.limit, report.metric);
   return std::optional<BudgetOutcome>{std::move(outcome)};
 }
 

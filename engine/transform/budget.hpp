@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "result.hpp"
+#include "transform/errors.hpp"
 #include "transform/report.hpp"
 #include "transform/request.hpp"
 
@@ -15,14 +16,10 @@ struct BudgetOutcome {
   std::optional<FoldWarning> warning;  // budget_not_met
 };
 
-struct BudgetError {
-  std::string message;
-};
-
 // Nothing when the request has no budget. The tokenizer, when present, is asked for its name once
 // and, for a token budget, counts the input before the output.
-Result<std::optional<BudgetOutcome>, BudgetError> check_budget(const std::optional<Budget>& budget,
-                                                               Tokenizer* tokenizer, std::string_view input,
-                                                               std::string_view output);
+Result<std::optional<BudgetOutcome>, InvalidConfig> check_budget(const std::optional<Budget>& budget,
+                                                                 Tokenizer* tokenizer, std::string_view input,
+                                                                 std::string_view output);
 
 }  // namespace tersewright::transform

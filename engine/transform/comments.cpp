@@ -82,12 +82,13 @@ std::optional<ByteRange> whole_lines_of(const LineIndex& lines, std::string_view
 
 }  // namespace
 
-ByteRange widen_to_whole_lines(const LineIndex& lines, std::string_view text, ByteRange range) {
-  return whole_lines_of(lines, text, range).value_or(range);
+ByteRange widen_to_whole_lines(const LineIndex& lines, ByteRange range) {
+  return whole_lines_of(lines, lines.text(), range).value_or(range);
 }
 
-EditList strip_comments(std::string_view text, const LineIndex& lines, const edit::RangeSet& protected_set,
+EditList strip_comments(const LineIndex& lines, const edit::RangeSet& protected_set,
                         const std::vector<ByteRange>& comments) {
+  const std::string_view text = lines.text();
   EditList edits;
   edits.reserve(comments.size());
   for (const ByteRange& comment : comments) {
@@ -107,13 +108,13 @@ EditList strip_comments(std::string_view text, const LineIndex& lines, const edi
   return edits;
 }
 
-EditList strip_docstrings(std::string_view text, const LineIndex& lines, const edit::RangeSet& protected_set,
+EditList strip_docstrings(const LineIndex& lines, const edit::RangeSet& protected_set,
                           const std::vector<ByteRange>& docstrings) {
   EditList edits;
   edits.reserve(docstrings.size());
   for (const ByteRange& docstring : docstrings) {
     if (edit::overlaps_any(docstring, protected_set)) continue;
-    const ByteRange widened = widen_to_whole_lines(lines, text, docstring);
+    const ByteRange widened = widen_to_whole_lines(lines, docstring);
     edits.push_back(Edit{std::string(), widened.start, widened.end, Rule::strip_docstrings});
   }
   return edits;

@@ -1,79 +1,54 @@
 #include "transform/fold.hpp"
 
-#include "edit/edit.hpp"
 #include "transform/branches.hpp"
 #include "transform/budget.hpp"
-#include "transform/whitespace.hpp"
 
 namespace tersewright::transform {
 
 using analyzer::Language;
 
-edit::RangeSet protected_set_for(std::string_view content, const FoldSettings& settings) {
-  return edit::build_protected_ranges(content, settings.preservation.protected_ranges,
-                                      settings.preservation.protected_line_markers);
-}
+namespace {
 
-void apply_single_list(std::string_view content, const edit::EditList& edits, BranchOutcome& outcome) {
-  if (edits.empty()) {
-    outcome.output.assign(content);
-    return;
-  }
-  outcome.rules = edit::tally_rules(edits);
-  outcome.output = edit::apply_edits(content, edits).text;
-}
-
-edit::EditList plain_whitespace_edits(std::string_view content, const edit::RangeSet& protected_set,
-                                      const FoldSettings& settings) {
-  const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList edits = trim_trailing_whitespace(content, protected_set, {}, false, mode != BlankLineMode::keep);
-  edit::EditList blanks = collapse_blank_lines(content, mode, protected_set, {});
-  edits.insert(edits.end(), std::make_move_iterator(blanks.begin()), std::make_move_iterator(blanks.end()));
-  return edits;
-}
-
-BranchOutcome fold_text(std::string_view content, const FoldSettings& settings) {
-  BranchOutcome outcome;
-  edit::RangeSet protected_set = protected_set_for(content, settings);
-  outcome.protected_bytes = edit::total_length(protected_set);
-  apply_single_list(content, plain_whitespace_edits(content, protected_set, settings), outcome);
-  outcome.parse_status = ParseStatus::fallback;
-  return outcome;
-}
-
-BranchOutcome fold_unsupported(std::string_view content, std::string code, std::string message) {
+// No branch serves the content: it comes back unchanged, with the warning that says why.
+BranchOutcome fold_unsupported(std::string_view content, FoldWarning warning) {
   BranchOutcome outcome;
   outcome.output.assign(content);
-  outcome.warnings.push_back(FoldWarning{std::move(code), std::move(message)});
+  outcome.warnings.push_back(std::move(warning));
   outcome.parse_status = ParseStatus::unsupported;
   return outcome;
 }
 
-namespace {
-
-BranchOutcome dispatch(const analyzer::AnalyzerRegistry& registry, Language language, std::string_view content,
-                       const FoldSettings& settings) {
+BranchOutcome run_branch(const analyzer::Analyzer* analyzer, Language language, std::string_view content,
+                         const FoldSettings& settings, const edit::RangeSet& protected_set) {
   switch (language) {
     case Language::python:
     case Language::rust:
     case Language::javascript:
     case Language::typescript:
     case Language::tsx:
-    case Language::go: {
-      const analyzer::Analyzer* found = registry.find(language);
-      if (!found)
-        return fold_unsupported(content, "unsupported_language",
-                                "no analyzer registered for " + std::string(analyzer::language_id(language)) +
-                                    "; content left unchanged");
-      return fold_source(content, settings, *found);
-    }
-    case Language::markdown: return fold_markdown(content, settings);
-    case Language::log: return fold_log(content, settings);
-    case Language::json: return fold_json(content, settings);
-    case Language::text: return fold_text(content, settings);
+    case Language::go: return fold_source(content, settings, protected_set, *analyzer);
+    case Language::markdown: return fold_markdown(content, settings, protected_set);
+    case Language::log: return fold_log(content, settings, protected_set);
+    case Language::json: return fold_json(content, settings, protected_set);
+    case Language::text: return fold_text(content, settings, protected_set);
     case Language::unknown: break;
   }
-  return fold_unsupported(content, "unsupported_format", "format could not be detected; content left unchanged");
+  throw InternalError{"no branch serves the unknown language"};
+}
+
+BranchOutcome dispatch(const analyzer::AnalyzerRegistry& registry, Language language, std::string_view content,
+                       const FoldSettings& settings) {
+  if (language == Language::unknown) return fold_unsupported(content, fixed_warning(WarningCode::unsupported_format));
+  const analyzer::Analyzer* analyzer = nullptr;
+  if (analyzer::is_source_language(language)) {
+    analyzer = registry.find(language);
+    if (!analyzer) return fold_unsupported(content, unsupported_language_warning(language));
+  }
+  // Every branch honours the same protected set, and the report counts it whatever the branch did.
+  const edit::RangeSet protected_set = protected_set_for(content, settings);
+  BranchOutcome outcome = run_branch(analyzer, language, content, settings, protected_set);
+  outcome.protected_bytes = edit::total_length(protected_set);
+  return outcome;
 }
 
 }  // namespace
@@ -98,13 +73,13 @@ Result<FoldResult, EngineError> fold(const analyzer::AnalyzerRegistry& registry,
   report.output = measure(branch.output);
 
   auto budget = check_budget(request.budget, request.tokenizer.get(), content, branch.output);
-  if (!budget) return EngineError{InvalidConfig{std::move(budget.error().message)}};
+  if (!budget) return EngineError{budget.error()};
 
   report.engine_version = std::string(engine_version);
   report.profile = settings.profile_name;
   report.profile_version = settings.profile_version;
   report.profile_schema_version = profile_schema_version;
-  report.detected_language = std::string(analyzer::language_id(language));
+  report.detected_language = language;
   report.parse_status = branch.parse_status;
   report.behavior_preserving = behavior_preserving(branch.rules);
   report.semantic_equivalence = "not_guaranteed";

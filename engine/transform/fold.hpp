@@ -1,22 +1,14 @@
 // The fold: the engine's one entry point.
 #pragma once
 
-#include <string>
-#include <variant>
-
 #include "analyzer/syntax.hpp"
 #include "result.hpp"
+#include "transform/errors.hpp"
 #include "transform/profiles.hpp"
 #include "transform/report.hpp"
 #include "transform/request.hpp"
 
 namespace tersewright::transform {
-
-struct InvalidConfig {
-  std::string message;
-};
-
-using EngineError = std::variant<UnknownProfile, InvalidConfig>;
 
 // Deterministic; keeps no state between calls. Problems with the content become warnings.
 Result<FoldResult, EngineError> fold(const analyzer::AnalyzerRegistry& registry, FoldRequest request);

@@ -44,11 +44,10 @@ std::string_view leading_blanks(std::string_view content) noexcept {
 
 }  // namespace
 
-EditList collapse_log_repeats(std::string_view text, const std::vector<ByteRange>& protected_ranges,
+EditList collapse_log_repeats(const LineIndex& lines, const std::vector<ByteRange>& protected_ranges,
                               std::uint64_t keep) {
   EditList edits;
   if (keep == 0) return edits;
-  const LineIndex lines(text);
   const RangeSet protected_set = edit::normalize_ranges(protected_ranges);
   const std::size_t count = lines.size();
 

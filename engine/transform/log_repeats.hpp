@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "edit/edit.hpp"
+#include "edit/line_index.hpp"
 
 namespace tersewright::transform {
 
@@ -16,7 +17,7 @@ std::string log_repeat_marker(std::string_view indent, std::uint64_t count);
 // Consecutive non-blank, unprotected lines with equal event keys form a run; every run longer than
 // `keep` loses its lines after the first `keep`, which one marker line replaces. protected_ranges may
 // be unsorted. keep = 0 proposes nothing.
-edit::EditList collapse_log_repeats(std::string_view text, const std::vector<edit::ByteRange>& protected_ranges,
+edit::EditList collapse_log_repeats(const edit::LineIndex& lines, const std::vector<edit::ByteRange>& protected_ranges,
                                     std::uint64_t keep);
 
 }  // namespace tersewright::transform

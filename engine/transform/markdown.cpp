@@ -100,7 +100,7 @@ class ForwardOverlaps {
 
 }  // namespace
 
-RangeSet fenced_block_ranges(std::string_view text, const LineIndex& lines) {
+RangeSet fenced_block_ranges(const LineIndex& lines) {
   std::vector<ByteRange> blocks;
   constexpr std::size_t none = static_cast<std::size_t>(-1);
   std::size_t open_line = none;
@@ -116,13 +116,8 @@ RangeSet fenced_block_ranges(std::string_view text, const LineIndex& lines) {
       open_line = none;
     }
   }
-  if (open_line != none) blocks.push_back(ByteRange{lines[open_line].start, text.size()});
+  if (open_line != none) blocks.push_back(ByteRange{lines[open_line].start, lines.text().size()});
   return edit::normalize_ranges(std::move(blocks));
-}
-
-EditList markdown_dedupe(std::string_view text, const std::vector<ByteRange>& protected_ranges,
-                         const std::vector<ByteRange>& fenced_ranges) {
-  return markdown_dedupe(LineIndex(text), protected_ranges, fenced_ranges);
 }
 
 EditList markdown_dedupe(const LineIndex& lines, const std::vector<ByteRange>& protected_ranges,

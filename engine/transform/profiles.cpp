@@ -15,36 +15,74 @@ struct CatalogueRow {
 
 const std::array<CatalogueRow, 6>& catalogue() {
   static const std::array<CatalogueRow, 6> rows{{
-      {"safe",
-       "Conservative: remove comments, collapse blank-line runs, trim trailing whitespace. Executable statements, "
-       "imports, conditionals and error handling are never removed. Docstrings are preserved.",
-       RuleSettings{CommentsMode::remove, false, BlankLineMode::collapse_to_one, true, false, std::nullopt, false},
-       false},
-      {"code-review",
-       "Preserve implementation logic and all comments/docstrings. Only whitespace-level normalisation is applied.",
-       RuleSettings{CommentsMode::keep, false, BlankLineMode::collapse_to_one, true, false, std::nullopt, false},
-       false},
-      {"interface-only",
-       "LOSSY: keep imports, declarations, signatures and docstrings; replace implementation bodies with valid "
-       "placeholders. Not behaviour-preserving.",
-       RuleSettings{CommentsMode::keep, false, BlankLineMode::collapse_to_one, true, true, std::nullopt, false},
-       true},
-      {"documentation",
-       "LOSSY: reduce redundant Markdown/prose by collapsing blank lines, trimming trailing whitespace (preserving "
-       "hard breaks and code fences) and removing adjacent duplicate lines. Headings, code blocks, links and lines "
-       "containing normative keywords are preserved.",
-       RuleSettings{CommentsMode::keep, false, BlankLineMode::collapse_to_one, true, false, std::nullopt, true},
-       true},
-      {"logs",
-       "LOSSY: collapse consecutive duplicate log events, retaining the configured number of copies and emitting a "
-       "marker with the collapsed count. Distinct events are never merged.",
-       RuleSettings{CommentsMode::keep, false, BlankLineMode::collapse_to_one, true, false, 1, false},
-       true},
-      {"budgeted",
-       "Apply permitted transformations in a fixed deterministic order to reach a size/token budget. Escalates to "
-       "lossy rules only when the caller allows it.",
-       RuleSettings{CommentsMode::remove, true, BlankLineMode::remove_all, true, false, 1, true},
-       true},
+      {.name = "safe",
+       .description = "Conservative: remove comments, collapse blank-line runs, trim trailing whitespace. Executable "
+                      "statements, imports, conditionals and error handling are never removed. Docstrings are "
+                      "preserved.",
+       .rules = {.comments = CommentsMode::remove,
+                 .docstrings = false,
+                 .blank_lines = BlankLineMode::collapse_to_one,
+                 .trim_trailing_whitespace = true,
+                 .interface_only = false,
+                 .collapse_log_repeats = std::nullopt,
+                 .markdown_dedupe = false},
+       .allow_lossy = false},
+      {.name = "code-review",
+       .description = "Preserve implementation logic and all comments/docstrings. Only whitespace-level "
+                      "normalisation is applied.",
+       .rules = {.comments = CommentsMode::keep,
+                 .docstrings = false,
+                 .blank_lines = BlankLineMode::collapse_to_one,
+                 .trim_trailing_whitespace = true,
+                 .interface_only = false,
+                 .collapse_log_repeats = std::nullopt,
+                 .markdown_dedupe = false},
+       .allow_lossy = false},
+      {.name = "interface-only",
+       .description = "LOSSY: keep imports, declarations, signatures and docstrings; replace implementation "
+                      "bodies with valid placeholders. Not behaviour-preserving.",
+       .rules = {.comments = CommentsMode::keep,
+                 .docstrings = false,
+                 .blank_lines = BlankLineMode::collapse_to_one,
+                 .trim_trailing_whitespace = true,
+                 .interface_only = true,
+                 .collapse_log_repeats = std::nullopt,
+                 .markdown_dedupe = false},
+       .allow_lossy = true},
+      {.name = "documentation",
+       .description = "LOSSY: reduce redundant Markdown/prose by collapsing blank lines, trimming trailing whitespace "
+                      "(preserving hard breaks and code fences) and removing adjacent duplicate lines. Headings, code "
+                      "blocks, links and lines containing normative keywords are preserved.",
+       .rules = {.comments = CommentsMode::keep,
+                 .docstrings = false,
+                 .blank_lines = BlankLineMode::collapse_to_one,
+                 .trim_trailing_whitespace = true,
+                 .interface_only = false,
+                 .collapse_log_repeats = std::nullopt,
+                 .markdown_dedupe = true},
+       .allow_lossy = true},
+      {.name = "logs",
+       .description = "LOSSY: collapse consecutive duplicate log events, retaining the configured number of copies and "
+                      "emitting a marker with the collapsed count. Distinct events are never merged.",
+       .rules = {.comments = CommentsMode::keep,
+                 .docstrings = false,
+                 .blank_lines = BlankLineMode::collapse_to_one,
+                 .trim_trailing_whitespace = true,
+                 .interface_only = false,
+                 .collapse_log_repeats = 1,
+                 .markdown_dedupe = false},
+       .allow_lossy = true},
+      {.name = "budgeted",
+       .description = "Apply permitted transformations in a fixed deterministic order to reach a size/token budget. "
+                      "Escalates to lossy rules only when the caller allows it.",
+       .rules = {.comments = CommentsMode::remove,
+                 .docstrings = true,
+                 .blank_lines = BlankLineMode::remove_all,
+                 .trim_trailing_whitespace = true,
+                 .interface_only = false,
+                 .collapse_log_repeats = 1,
+                 .markdown_dedupe = true},
+       .allow_lossy = true},
   }};
   return rows;
 }
@@ -74,14 +112,21 @@ const std::vector<std::string_view>& profile_names() {
 }
 
 Preservation default_preservation() {
-  return Preservation{true, true, {}, {"tersewright:keep", "@tersewright-keep"}};
+  return Preservation{.protect_imports = true,
+                      .protect_error_handling = true,
+                      .protected_ranges = {},
+                      .protected_line_markers = {"tersewright:keep", "@tersewright-keep"}};
 }
 
 Result<Profile, UnknownProfile> lookup_profile(std::string_view name) {
   for (const CatalogueRow& row : catalogue()) {
     if (row.name == name)
-      return Profile{std::string(row.name), 1, std::string(row.description), row.rules, default_preservation(),
-                     LossPolicy{row.allow_lossy}};
+      return Profile{.name = std::string(row.name),
+                     .version = 1,
+                     .description = std::string(row.description),
+                     .rules = row.rules,
+                     .preservation = default_preservation(),
+                     .loss = LossPolicy{.allow_lossy = row.allow_lossy}};
   }
   return UnknownProfile{std::string(name)};
 }

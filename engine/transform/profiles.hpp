@@ -9,6 +9,7 @@
 
 #include "edit/range.hpp"
 #include "result.hpp"
+#include "transform/errors.hpp"
 #include "transform/request.hpp"
 
 namespace tersewright::transform {
@@ -28,7 +29,7 @@ struct RuleSettings {
   BlankLineMode blank_lines = BlankLineMode::collapse_to_one;
   bool trim_trailing_whitespace = true;
   bool interface_only = false;
-  std::optional<std::uint64_t> collapse_log_repeats;
+  std::optional<std::uint64_t> collapse_log_repeats = std::nullopt;
   bool markdown_dedupe = false;
 };
 
@@ -58,10 +59,6 @@ struct FoldSettings {
   RuleSettings rules;
   bool allow_lossy = false;
   Preservation preservation;
-};
-
-struct UnknownProfile {
-  std::string name;
 };
 
 const std::vector<std::string_view>& profile_names();

@@ -26,9 +26,9 @@ double reduction_ratio(std::uint64_t input_bytes, std::uint64_t output_bytes) no
   return ratio;
 }
 
-bool behavior_preserving(const std::vector<edit::RuleReport>& rules) noexcept {
-  for (const edit::RuleReport& r : rules)
-    if (r.lossy && r.changes > 0) return false;
+bool behavior_preserving(const std::vector<RuleReport>& rules) noexcept {
+  for (const RuleReport& r : rules)
+    if (rule_is_lossy(r.rule) && r.changes > 0) return false;
   return true;
 }
 

@@ -7,7 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "edit/edit.hpp"
+#include "analyzer/language.hpp"
+#include "transform/request.hpp"
+#include "transform/rules.hpp"
+#include "transform/warnings.hpp"
 
 namespace tersewright::transform {
 
@@ -24,13 +27,8 @@ struct TextStats {
 
 TextStats measure(std::string_view text) noexcept;
 
-struct FoldWarning {
-  std::string code;
-  std::string message;
-};
-
 struct BudgetReport {
-  std::string metric;
+  BudgetMetric metric = BudgetMetric::bytes;
   std::optional<std::string> tokenizer;
   bool exact_tokens = false;
   std::uint64_t limit = 0;
@@ -44,7 +42,7 @@ struct Report {
   std::string profile;
   std::uint32_t profile_version = 1;
   std::uint32_t profile_schema_version = 1;
-  std::string detected_language;
+  analyzer::Language detected_language = analyzer::Language::unknown;
   ParseStatus parse_status = ParseStatus::fallback;
   bool behavior_preserving = true;
   std::string semantic_equivalence;
@@ -52,7 +50,7 @@ struct Report {
   TextStats input;
   TextStats output;
   double reduction_ratio = 0.0;
-  std::vector<edit::RuleReport> rules;
+  std::vector<RuleReport> rules;
   std::vector<FoldWarning> warnings;
   std::optional<BudgetReport> budget;
   std::uint64_t protected_bytes = 0;
@@ -66,7 +64,7 @@ struct FoldResult {
 // 1 - out/in clamped to [0, 1]; 0 for an empty input.
 double reduction_ratio(std::uint64_t input_bytes, std::uint64_t output_bytes) noexcept;
 
-// False when some entry is lossy and made at least one change.
-bool behavior_preserving(const std::vector<edit::RuleReport>& rules) noexcept;
+// False when some entry's rule is lossy and made at least one change.
+bool behavior_preserving(const std::vector<RuleReport>& rules) noexcept;
 
 }  // namespace tersewright::transform

@@ -1,6 +1,5 @@
 // The branch for the six source languages: structural rules on the content, whitespace rules on
 // what they leave, and nothing at all when the content does not parse cleanly.
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,10 +14,6 @@
 namespace tersewright::transform {
 
 namespace {
-
-void append(edit::EditList& to, edit::EditList from) {
-  to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
-}
 
 std::vector<edit::ByteRange> carried(const std::vector<edit::KeptSegment>& kept,
                                      const std::vector<edit::ByteRange>& ranges) {
@@ -36,17 +31,16 @@ edit::EditList structural_edits(std::string_view content, const FoldSettings& se
   const bool docstrings = settings.rules.docstrings;
   if (comments || docstrings) {
     const edit::LineIndex lines(content);
-    if (comments) append(edits, strip_comments(content, lines, protected_set, analysis.comments));
-    if (docstrings) append(edits, strip_docstrings(content, lines, protected_set, analysis.docstrings));
+    if (comments) append_edits(edits, strip_comments(lines, protected_set, analysis.comments));
+    if (docstrings) append_edits(edits, strip_docstrings(lines, protected_set, analysis.docstrings));
   }
   if (settings.rules.interface_only) {
     if (!settings.allow_lossy) {
-      outcome.warnings.push_back(
-          FoldWarning{"lossy_rule_blocked", "interface_only requested but loss policy does not allow lossy transformations"});
+      outcome.warnings.push_back(fixed_warning(WarningCode::lossy_rule_blocked));
     } else {
-      const bool guard = settings.preservation.protect_error_handling;
-      append(edits, interface_only(content, protected_set, guard ? analysis.error_handlers : std::vector<edit::ByteRange>{},
-                                   guard, analysis.declarations, placeholder_style_for(analysis.language)));
+      append_edits(edits, interface_only(content, protected_set, analysis.error_handlers,
+                                         settings.preservation.protect_error_handling, analysis.declarations,
+                                         placeholder_style_for(analysis.language)));
     }
   }
   return edits;
@@ -54,16 +48,14 @@ edit::EditList structural_edits(std::string_view content, const FoldSettings& se
 
 }  // namespace
 
-BranchOutcome fold_source(std::string_view content, const FoldSettings& settings, const analyzer::Analyzer& analyzer) {
+BranchOutcome fold_source(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set,
+                          const analyzer::Analyzer& analyzer) {
   BranchOutcome outcome;
   const analyzer::Analysis analysis = analyzer.analyze(content);
-  const edit::RangeSet protected_set = protected_set_for(content, settings);
-  outcome.protected_bytes = edit::total_length(protected_set);
 
   if (!analysis.parse_ok) {
     outcome.output.assign(content);
-    outcome.warnings.push_back(FoldWarning{
-        "parse_failed", "input did not parse cleanly; no transformations were applied (conservative fallback)"});
+    outcome.warnings.push_back(fixed_warning(WarningCode::parse_failed));
     outcome.parse_status = ParseStatus::parse_failed;
     outcome.syntax_valid = false;
     return outcome;
@@ -87,12 +79,14 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
     protected1 = edit::normalize_ranges(carried(first.kept, protected_set));
   }
 
+  const edit::LineIndex lines1(text1);
   const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList whitespace = trim_trailing_whitespace(text1, protected1, literals, false, mode != BlankLineMode::keep);
-  append(whitespace, collapse_blank_lines(text1, mode, protected1, literals));
+  edit::EditList whitespace = trim_trailing_whitespace(lines1, protected1, literals,
+                                                       {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
+  append_edits(whitespace, collapse_blank_lines(lines1, mode, protected1, literals));
 
   outcome.output = whitespace.empty() ? std::move(first.text) : edit::apply_edits(text1, whitespace).text;
-  outcome.rules = edit::tally_rules(structural, whitespace);
+  outcome.rules = tally_rules(structural, whitespace);
   outcome.parse_status = ParseStatus::parsed;
   outcome.syntax_valid = outcome.output == content ? analysis.parse_ok : analyzer.parses_cleanly(outcome.output);
   return outcome;

@@ -23,17 +23,17 @@ edit::RangeSet multiline_literal_ranges(const std::vector<ByteRange>& ranges, st
 
 namespace {
 
-// Shared state of one whitespace pass: the lines and both normalized sets.
+// Shared state of one whitespace rule: the lines and both normalized sets.
 struct LineRules {
-  LineIndex lines;
+  const LineIndex& lines;
   RangeSet protected_set;
   RangeSet literals;
 
-  LineRules(std::string_view text, const std::vector<ByteRange>& protected_ranges,
+  LineRules(const LineIndex& lines, const std::vector<ByteRange>& protected_ranges,
             const std::vector<ByteRange>& literal_ranges)
-      : lines(text),
+      : lines(lines),
         protected_set(edit::normalize_ranges(protected_ranges)),
-        literals(multiline_literal_ranges(literal_ranges, text)) {}
+        literals(multiline_literal_ranges(literal_ranges, lines.text())) {}
 
   // A line that touches protected text, or lies wholly inside one multi-line literal, is left alone.
   bool eligible(std::size_t i) const noexcept {
@@ -60,24 +60,24 @@ std::uint64_t trailing_blank_run(std::string_view content) noexcept {
 
 }  // namespace
 
-EditList trim_trailing_whitespace(std::string_view text, const std::vector<ByteRange>& protected_ranges,
-                                  const std::vector<ByteRange>& literal_ranges, bool hard_breaks,
-                                  bool skip_whitespace_only_lines) {
-  LineRules rules(text, protected_ranges, literal_ranges);
+EditList trim_trailing_whitespace(const LineIndex& lines, const std::vector<ByteRange>& protected_ranges,
+                                  const std::vector<ByteRange>& literal_ranges, TrimOptions options) {
+  const std::string_view text = lines.text();
+  const LineRules rules(lines, protected_ranges, literal_ranges);
   EditList edits;
-  for (std::size_t i = 0; i < rules.lines.size(); ++i) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
     if (!rules.eligible(i)) continue;
-    std::string_view content = rules.lines.content(i);
+    std::string_view content = lines.content(i);
     if (content.empty()) continue;
     std::uint64_t k = trailing_blank_run(content);
     if (k == 0) continue;
-    if (skip_whitespace_only_lines && k == content.size()) continue;
-    if (hard_breaks && k >= 2) continue;
-    std::uint64_t end = rules.lines[i].content_end;
+    if (options.skip_whitespace_only_lines && k == content.size()) continue;
+    if (options.hard_breaks && k >= 2) continue;
+    std::uint64_t end = lines[i].content_end;
     // Spaces between a carriage return and the line feed stay: removing them would make that
     // carriage return part of the terminator, changing the line beyond the bytes removed (a line
     // of a carriage return and spaces would turn blank, and the next fold would fold it again).
-    if (end - k > rules.lines[i].content_start && text[end - k - 1] == '\r' && rules.lines[i].end > end) continue;
+    if (end - k > lines[i].content_start && text[end - k - 1] == '\r' && lines[i].end > end) continue;
     // Spaces at the end of a literal's opening line belong to the literal's value.
     if (edit::overlaps_any(ByteRange{end - k, end}, rules.literals)) continue;
     edits.push_back(Edit{std::string(), end - k, end, Rule::trim_trailing_whitespace});
@@ -85,13 +85,12 @@ EditList trim_trailing_whitespace(std::string_view text, const std::vector<ByteR
   return edits;
 }
 
-EditList collapse_blank_lines(std::string_view text, BlankLineMode mode,
+EditList collapse_blank_lines(const LineIndex& lines, BlankLineMode mode,
                               const std::vector<ByteRange>& protected_ranges,
                               const std::vector<ByteRange>& literal_ranges) {
   EditList edits;
   if (mode == BlankLineMode::keep) return edits;
-  LineRules rules(text, protected_ranges, literal_ranges);
-  const LineIndex& lines = rules.lines;
+  const LineRules rules(lines, protected_ranges, literal_ranges);
   std::size_t i = 0;
   while (i < lines.size()) {
     if (!rules.collapsible(i)) {

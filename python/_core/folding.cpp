@@ -24,16 +24,10 @@ PyObject* raise_with(PyObject* type, std::string_view message) {
 }
 
 PyObject* raise_engine_error(const transform::EngineError& error) {
-  return std::visit(
-      [](const auto& failure) {
-        const ModuleState& state = module_state();
-        if constexpr (std::is_same_v<std::decay_t<decltype(failure)>, transform::UnknownProfile>) {
-          return raise_with(state.unknown_profile_error, failure.name);
-        } else {
-          return raise_with(state.invalid_config_error, failure.message);
-        }
-      },
-      error);
+  const ModuleState& state = module_state();
+  PyObject* type = std::holds_alternative<transform::UnknownProfile>(error) ? state.unknown_profile_error
+                                                                           : state.invalid_config_error;
+  return raise_with(type, transform::error_message(error));
 }
 
 bool parse_language(const std::optional<std::string>& name, transform::FoldRequest& request) {

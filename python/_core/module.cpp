@@ -8,11 +8,10 @@
 #include "arguments.hpp"
 #include "classes.hpp"
 #include "convert.hpp"
+#include "dict_forms.hpp"
 #include "folding.hpp"
 #include "interpreter.hpp"
 #include "transform/profiles.hpp"
-#include "trees.hpp"
-#include "value_tree.hpp"
 
 namespace tersewright::python {
 namespace {
@@ -65,7 +64,7 @@ PyObject* module_profile_info(PyObject*, PyObject* const* args, Py_ssize_t nargs
       if (message) PyErr_SetObject(module_state().unknown_profile_error, message.get());
       return nullptr;
     }
-    return to_python(profile_tree(profile.value()));
+    return profile_dict(profile.value());
   });
 }
 

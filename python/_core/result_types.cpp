@@ -3,13 +3,14 @@
 #include <cstring>
 #include <memory>
 
+#include "analyzer/language.hpp"
 #include "classes.hpp"
 #include "convert.hpp"
+#include "dict_forms.hpp"
 #include "interpreter.hpp"
 #include "repr_text.hpp"
-#include "report_json.hpp"
 #include "surface.hpp"
-#include "trees.hpp"
+#include "transform/report_json.hpp"
 
 namespace tersewright::python {
 namespace {
@@ -90,7 +91,7 @@ PyObject* report_repr(PyObject* self) {
     std::string text = "Report(profile=";
     append_quoted(text, report.profile);
     text += ", language=";
-    append_quoted(text, report.detected_language);
+    append_quoted(text, analyzer::language_id(report.detected_language));
     text += ", parse_status=";
     text += transform::parse_status_name(report.parse_status);
     text += ", reduction=";
@@ -101,11 +102,11 @@ PyObject* report_repr(PyObject* self) {
 }
 
 PyObject* report_to_dict(PyObject* self, PyObject*) {
-  return guarded<PyObject*>(nullptr, [&] { return to_python(report_tree(report_of(self))); });
+  return guarded<PyObject*>(nullptr, [&] { return report_dict(report_of(self)); });
 }
 
 PyObject* report_to_json_method(PyObject* self, PyObject*) {
-  return guarded<PyObject*>(nullptr, [&] { return new_str(report_to_json(report_of(self))); });
+  return guarded<PyObject*>(nullptr, [&] { return new_str(transform::report_to_json(report_of(self))); });
 }
 
 PyMethodDef report_methods[] = {
@@ -138,7 +139,7 @@ PyObject* read_report_field(const transform::Report& r, ReportField field) {
     case ReportField::engine_version: return new_str(r.engine_version);
     case ReportField::profile: return new_str(r.profile);
     case ReportField::profile_version: return number(r.profile_version);
-    case ReportField::detected_language: return new_str(r.detected_language);
+    case ReportField::detected_language: return new_str(analyzer::language_id(r.detected_language));
     case ReportField::parse_status: return new_str(transform::parse_status_name(r.parse_status));
     case ReportField::behavior_preserving: return flag(r.behavior_preserving);
     case ReportField::semantic_equivalence: return new_str(r.semantic_equivalence);

@@ -39,14 +39,23 @@ Value::Value(double number) : data(nullptr) {
   if (std::isfinite(number)) data = number;
 }
 
-void Object::set(std::string_view key, Value value) {
+Value& Object::set(std::string_view key, Value value) {
   auto at = std::lower_bound(entries_.begin(), entries_.end(), key,
                              [](const auto& entry, std::string_view k) { return std::string_view(entry.first) < k; });
   if (at != entries_.end() && at->first == key) {
     at->second = std::move(value);
-  } else {
-    entries_.emplace(at, std::string(key), std::move(value));
+    return at->second;
   }
+  return entries_.emplace(at, std::string(key), std::move(value))->second;
+}
+
+Value& TreeBuilder::place(Value value) {
+  if (open_.empty()) {
+    root_ = std::move(value);
+    return root_;
+  }
+  if (auto* items = std::get_if<Array>(&open_.back()->data)) return items->emplace_back(std::move(value));
+  return std::get<Object>(open_.back()->data).set(key_, std::move(value));
 }
 
 PyObject* to_python(const Value& root) {

@@ -1,5 +1,5 @@
-// A small tree of plain values that profile descriptions and report dictionaries are built as,
-// then turned into Python objects in one walk.
+// A small tree of plain values that profile descriptions and report dictionaries are built as (a
+// report's through TreeBuilder, from the report walk), then turned into Python objects in one walk.
 #pragma once
 
 #include <Python.h>
@@ -20,7 +20,7 @@ using Array = std::vector<Value>;
 // replaces its value.
 class Object {
  public:
-  void set(std::string_view key, Value value);
+  Value& set(std::string_view key, Value value);
   const std::vector<std::pair<std::string, Value>>& entries() const noexcept { return entries_; }
 
  private:
@@ -43,6 +43,34 @@ struct Value {
   Value(const char* text) : data(std::string(text)) {}
   Value(Array items) : data(std::move(items)) {}
   Value(Object members) : data(std::move(members)) {}
+};
+
+// Builds a tree from the events of a report walk (transform/report_walk.hpp). A key is used by the
+// value that follows it at once, so the view it arrives as is not kept beyond that.
+class TreeBuilder {
+ public:
+  void begin_object() { open(Object{}); }
+  void end_object() { open_.pop_back(); }
+  void begin_array() { open(Array{}); }
+  void end_array() { open_.pop_back(); }
+  void key(std::string_view name) { key_ = name; }
+  void string(std::string_view text) { place(text); }
+  void boolean(bool flag) { place(flag); }
+  void integer(std::uint64_t number) { place(number); }
+  void integer(std::int64_t number) { place(number); }
+  void number(double number) { place(number); }
+
+  Value take() { return std::move(root_); }
+
+ private:
+  // The new value's home: the root, the end of the innermost open array, or the pending key of the
+  // innermost open object. Homes of open containers stay put: only the innermost one grows.
+  Value& place(Value value);
+  void open(Value container) { open_.push_back(&place(std::move(container))); }
+
+  Value root_;
+  std::vector<Value*> open_;
+  std::string_view key_;
 };
 
 // A new reference, or null with a Python exception set. Unsigned numbers of 2^63 and more become

@@ -42,7 +42,7 @@ TEST_P(Widen, CoversWholeLinesOnlyWhenAlone) {
   const WidenCase& c = GetParam();
   const LineIndex lines(c.text);
   const ByteRange node = range_of(c.text, c.node);
-  const ByteRange got = widen_to_whole_lines(lines, c.text, node);
+  const ByteRange got = widen_to_whole_lines(lines, node);
   EXPECT_EQ(c.text.substr(got.start, got.end - got.start), c.widened);
   if (c.widened == c.node) {
     EXPECT_EQ(got, node);
@@ -69,10 +69,10 @@ TEST(Widen, RangesItCannotReasonAboutComeBackUnchanged) {
   const std::string text = "  \xc3\xa9 # c\n";
   const LineIndex lines(text);
   for (ByteRange r : {ByteRange{3, 3}, ByteRange{6, 2}, ByteRange{4, 20}, ByteRange{3, 9}, ByteRange{0, 3}}) {
-    EXPECT_EQ(widen_to_whole_lines(lines, text, r), r) << r.start << "," << r.end;
+    EXPECT_EQ(widen_to_whole_lines(lines, r), r) << r.start << "," << r.end;
   }
   const LineIndex empty_lines("");
-  EXPECT_EQ(widen_to_whole_lines(empty_lines, "", ByteRange{0, 1}), (ByteRange{0, 1}));
+  EXPECT_EQ(widen_to_whole_lines(empty_lines, ByteRange{0, 1}), (ByteRange{0, 1}));
 }
 
 struct StripCase {
@@ -94,7 +94,7 @@ TEST_P(StripComments, EditsAndResult) {
   const LineIndex lines(c.text);
   std::vector<ByteRange> nodes;
   for (const std::string& n : c.nodes) nodes.push_back(range_of(c.text, n));
-  const EditList edits = strip_comments(c.text, lines, c.protected_set, nodes);
+  const EditList edits = strip_comments(lines, c.protected_set, nodes);
   std::vector<std::string> removed, replacements;
   for (const auto& e : edits) {
     EXPECT_EQ(e.rule, Rule::strip_comments);
@@ -140,14 +140,14 @@ TEST(StripDocstrings, DeletesWithoutStandIn) {
   const std::string text = "\"\"\"Mod.\"\"\"\ndef f(): \"\"\"d\"\"\"; return 1\n";
   const LineIndex lines(text);
   const EditList edits =
-      strip_docstrings(text, lines, {}, {range_of(text, "\"\"\"Mod.\"\"\""), range_of(text, "\"\"\"d\"\"\"")});
+      strip_docstrings(lines, {}, {range_of(text, "\"\"\"Mod.\"\"\""), range_of(text, "\"\"\"d\"\"\"")});
   ASSERT_EQ(edits.size(), 2u);
   for (const auto& e : edits) {
     EXPECT_EQ(e.rule, Rule::strip_docstrings);
     EXPECT_TRUE(e.replacement.empty());
   }
   EXPECT_EQ(apply_edits(text, edits).text, "def f(): ; return 1\n");
-  EXPECT_TRUE(strip_docstrings(text, lines, {{0, 1}}, {range_of(text, "\"\"\"Mod.\"\"\"")}).empty());
+  EXPECT_TRUE(strip_docstrings(lines, {{0, 1}}, {range_of(text, "\"\"\"Mod.\"\"\"")}).empty());
 }
 
 }  // namespace

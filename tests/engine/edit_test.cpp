@@ -1,4 +1,4 @@
-// Range sets, line splitting, edit application, offset carrying and the per-rule tally.
+// Range sets, line splitting, edit application and offset carrying.
 #include <gtest/gtest.h>
 
 #include "edit/edit.hpp"
@@ -137,40 +137,6 @@ TEST(MapOffset, AcrossDeletedStretch) {
   EditOutcome lead = apply_edits("abcdef", {del(0, 2)});
   EXPECT_EQ(map_offset(lead.kept, 1), 0u);
   EXPECT_EQ(map_offset(lead.kept, 4), 2u);
-}
-
-TEST(Tally, FirstOccurrenceOrderAndNetBytes) {
-  EditList first{del(0, 4, Rule::strip_comments), Edit{std::string(47, 'x'), 10, 23, Rule::interface_only},
-                 del(30, 31, Rule::strip_comments)};
-  EditList second{del(0, 2, Rule::trim_trailing_whitespace), Edit{"abc", 5, 5, Rule::collapse_blank_lines},
-                  del(9, 3, Rule::strip_comments)};
-  auto reports = tally_rules(first, second);
-  ASSERT_EQ(reports.size(), 4u);
-  EXPECT_EQ(reports[0].rule_name, "strip_comments");
-  EXPECT_EQ(reports[0].changes, 3u);
-  EXPECT_EQ(reports[0].bytes_removed, 5);
-  EXPECT_FALSE(reports[0].lossy);
-  EXPECT_EQ(reports[0].description, "Removed comment nodes.");
-  EXPECT_EQ(reports[1].rule, Rule::interface_only);
-  EXPECT_EQ(reports[1].bytes_removed, -34);
-  EXPECT_TRUE(reports[1].lossy);
-  EXPECT_EQ(reports[2].rule_name, "trim_trailing_whitespace");
-  EXPECT_EQ(reports[3].rule_name, "collapse_blank_lines");
-  EXPECT_EQ(reports[3].bytes_removed, -3);
-  EXPECT_TRUE(tally_rules({}, {}).empty());
-}
-
-TEST(RuleTable, NamesDescriptionsAndLossySet) {
-  const char* names[] = {"strip_comments", "strip_docstrings", "collapse_blank_lines", "trim_trailing_whitespace",
-                         "interface_only", "collapse_log_repeats", "markdown_dedupe"};
-  unsigned mask = 0;
-  for (int tag = 0; tag < rule_count; ++tag) {
-    EXPECT_EQ(rule_name(static_cast<Rule>(tag)), names[tag]);
-    if (rule_is_lossy(static_cast<Rule>(tag))) mask |= 1u << tag;
-  }
-  EXPECT_EQ(mask, 0x72u);
-  EXPECT_EQ(rule_description(Rule::markdown_dedupe), "Removed adjacent duplicate prose lines (lossy).");
-  EXPECT_EQ(rule_description(Rule::collapse_log_repeats), "Collapsed consecutive duplicate log events (lossy).");
 }
 
 TEST(Text, CountsAndWhiteSpace) {

@@ -11,6 +11,7 @@ using analyzer::Language;
 using transform::BudgetMetric;
 using transform::FoldRequest;
 using transform::ParseStatus;
+using transform::WarningCode;
 
 FoldRequest request(std::string content, std::string profile = "safe", std::optional<Language> language = {}) {
   FoldRequest r;
@@ -51,6 +52,7 @@ TEST(Fold, UnknownProfileFailsBeforeWork) {
   ASSERT_FALSE(result);
   ASSERT_TRUE(std::holds_alternative<transform::UnknownProfile>(result.error()));
   EXPECT_EQ(std::get<transform::UnknownProfile>(result.error()).name, "Safe");
+  EXPECT_EQ(transform::error_message(result.error()), "Safe");
 }
 
 TEST(Fold, PlainTextReport) {
@@ -61,7 +63,7 @@ TEST(Fold, PlainTextReport) {
   EXPECT_EQ(rep.profile, "safe");
   EXPECT_EQ(rep.profile_version, 1u);
   EXPECT_EQ(rep.profile_schema_version, 1u);
-  EXPECT_EQ(rep.detected_language, "text");
+  EXPECT_EQ(rep.detected_language, Language::text);
   EXPECT_EQ(rep.parse_status, ParseStatus::fallback);
   EXPECT_FALSE(rep.syntax_valid.has_value());
   EXPECT_EQ(rep.semantic_equivalence, "not_guaranteed");
@@ -70,10 +72,10 @@ TEST(Fold, PlainTextReport) {
   EXPECT_EQ(rep.output, (transform::TextStats{11, 10, 3}));
   EXPECT_DOUBLE_EQ(rep.reduction_ratio, 1.0 - 11.0 / 16.0);
   ASSERT_EQ(rep.rules.size(), 2u);
-  EXPECT_EQ(rep.rules[0].rule_name, "trim_trailing_whitespace");
+  EXPECT_EQ(rep.rules[0].rule, edit::Rule::trim_trailing_whitespace);
   EXPECT_EQ(rep.rules[0].changes, 2u);
   EXPECT_EQ(rep.rules[0].bytes_removed, 3);
-  EXPECT_EQ(rep.rules[1].rule_name, "collapse_blank_lines");
+  EXPECT_EQ(rep.rules[1].rule, edit::Rule::collapse_blank_lines);
   EXPECT_EQ(rep.rules[1].bytes_removed, 2);
   EXPECT_TRUE(rep.warnings.empty());
   EXPECT_FALSE(rep.budget.has_value());
@@ -91,9 +93,9 @@ struct UnsupportedCase {
   const char* name;
   std::string content;
   std::optional<Language> language;
-  std::string code;
+  transform::WarningCode code;
   std::string message;
-  std::string detected;
+  Language detected;
 };
 
 class Unsupported : public ::testing::TestWithParam<UnsupportedCase> {};
@@ -117,14 +119,15 @@ TEST_P(Unsupported, LeavesContentUnchanged) {
 INSTANTIATE_TEST_SUITE_P(
     Table, Unsupported,
     ::testing::Values(
-        UnsupportedCase{"go_without_analyzer", "package main  \n\n\n", Language::go, "unsupported_language",
-                        "no analyzer registered for go; content left unchanged", "go"},
-        UnsupportedCase{"python_without_analyzer", "x = 1  \n", Language::python, "unsupported_language",
-                        "no analyzer registered for python; content left unchanged", "python"},
-        UnsupportedCase{"empty_detected_unknown", "", std::nullopt, "unsupported_format",
-                        "format could not be detected; content left unchanged", "unknown"},
-        UnsupportedCase{"prose_detected_unknown", "just some words  \n\n\n", std::nullopt, "unsupported_format",
-                        "format could not be detected; content left unchanged", "unknown"}),
+        UnsupportedCase{"go_without_analyzer", "package main  \n\n\n", Language::go, WarningCode::unsupported_language,
+                        "no analyzer registered for go; content left unchanged", Language::go},
+        UnsupportedCase{"python_without_analyzer", "x = 1  \n", Language::python, WarningCode::unsupported_language,
+                        "no analyzer registered for python; content left unchanged", Language::python},
+        UnsupportedCase{"empty_detected_unknown", "", std::nullopt, WarningCode::unsupported_format,
+                        "format could not be detected; content left unchanged", Language::unknown},
+        UnsupportedCase{"prose_detected_unknown", "just some words  \n\n\n", std::nullopt,
+                        WarningCode::unsupported_format, "format could not be detected; content left unchanged",
+                        Language::unknown}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Fold, ProtectedBytesCountMergedRangesUnclipped) {
@@ -153,6 +156,7 @@ struct BudgetCase {
   bool met;
   std::uint64_t input;
   std::uint64_t output;
+  const char* metric_name;
 };
 
 class Budgets : public ::testing::TestWithParam<BudgetCase> {};
@@ -176,17 +180,18 @@ TEST_P(Budgets, MeasuredAfterFolding) {
     EXPECT_TRUE(result.report.warnings.empty());
   } else {
     ASSERT_EQ(result.report.warnings.size(), 1u);
-    EXPECT_EQ(result.report.warnings[0].code, "budget_not_met");
+    EXPECT_EQ(result.report.warnings[0].code, WarningCode::budget_not_met);
     EXPECT_EQ(result.report.warnings[0].message, "output size " + std::to_string(c.output) + " exceeds budget limit " +
-                                                     std::to_string(c.limit) + " under metric '" + b.metric + "'");
+                                                     std::to_string(c.limit) + " under metric '" + c.metric_name + "'");
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Budgets,
-                         ::testing::Values(BudgetCase{"bytes_equal", BudgetMetric::bytes, 13, true, 15, 13},
-                                           BudgetCase{"bytes_one_below", BudgetMetric::bytes, 12, false, 15, 13},
-                                           BudgetCase{"chars_met", BudgetMetric::characters, 11, true, 13, 11},
-                                           BudgetCase{"chars_not_met", BudgetMetric::characters, 10, false, 13, 11}),
+                         ::testing::Values(
+                             BudgetCase{"bytes_equal", BudgetMetric::bytes, 13, true, 15, 13, "bytes"},
+                             BudgetCase{"bytes_one_below", BudgetMetric::bytes, 12, false, 15, 13, "bytes"},
+                             BudgetCase{"chars_met", BudgetMetric::characters, 11, true, 13, 11, "characters"},
+                             BudgetCase{"chars_not_met", BudgetMetric::characters, 10, false, 13, 11, "characters"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Budgets, MessageForTenByteOutput) {
@@ -213,12 +218,12 @@ TEST(Budgets, TokensCountInputThenOutput) {
   EXPECT_EQ(seen[0], "one two  \n\n\nthree\n");
   EXPECT_EQ(seen[1], "one two\n\nthree\n");
   const auto& b = *result.report.budget;
-  EXPECT_EQ(b.metric, "tokens");
+  EXPECT_EQ(b.metric, BudgetMetric::tokens);
   EXPECT_TRUE(b.exact_tokens);
   EXPECT_EQ(b.tokenizer, "words");
   EXPECT_EQ(b.input, 3u);
   EXPECT_FALSE(b.met);
-  EXPECT_EQ(result.report.warnings.back().code, "budget_not_met");
+  EXPECT_EQ(result.report.warnings.back().code, WarningCode::budget_not_met);
 }
 
 TEST(Budgets, BytesBudgetWithTokenizerNamesItWithoutCounting) {
@@ -238,7 +243,7 @@ TEST(Budgets, TokenBudgetWithoutTokenizerIsInvalidConfig) {
   auto result = transform::fold(AnalyzerRegistry(), std::move(r));
   ASSERT_FALSE(result);
   ASSERT_TRUE(std::holds_alternative<transform::InvalidConfig>(result.error()));
-  EXPECT_EQ(std::get<transform::InvalidConfig>(result.error()).message, "token budget requires a tokenizer");
+  EXPECT_EQ(transform::error_message(result.error()), "token budget requires a tokenizer");
 }
 
 TEST(Budgets, BudgetNeverChangesOutput) {
@@ -253,8 +258,8 @@ TEST(Report, RatioAndPreservation) {
   EXPECT_EQ(transform::reduction_ratio(10, 20), 0.0);
   EXPECT_EQ(transform::reduction_ratio(8, 6), 0.25);
   EXPECT_EQ(transform::reduction_ratio(8, 0), 1.0);
-  edit::RuleReport lossy{edit::Rule::strip_docstrings, "strip_docstrings", 1, 5, true, ""};
-  edit::RuleReport lossless{edit::Rule::strip_comments, "strip_comments", 3, 5, false, ""};
+  transform::RuleReport lossy{edit::Rule::strip_docstrings, 1, 5};
+  transform::RuleReport lossless{edit::Rule::strip_comments, 3, 5};
   EXPECT_FALSE(transform::behavior_preserving({lossless, lossy}));
   lossy.changes = 0;
   EXPECT_TRUE(transform::behavior_preserving({lossless, lossy}));

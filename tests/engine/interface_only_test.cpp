@@ -8,6 +8,7 @@
 #include "analyzer/syntax.hpp"
 #include "edit/edit.hpp"
 #include "transform/interface_only.hpp"
+#include "transform/rules.hpp"
 
 namespace {
 
@@ -62,14 +63,13 @@ TEST_P(InterfaceOnly, ReplacesBodies) {
   const auto edits = interface_only(c.source, protected_set, analysis.error_handlers, c.protect_error_handling,
                                     analysis.declarations, placeholder_style_for(c.language));
   EXPECT_EQ(tersewright::edit::apply_edits(c.source, edits).text, c.output);
-  const auto tally = tersewright::edit::tally_rules(edits);
+  const auto tally = tersewright::transform::tally_rules(edits);
   if (c.changes == 0) {
     EXPECT_TRUE(tally.empty());
     return;
   }
   ASSERT_EQ(tally.size(), 1u);
-  EXPECT_EQ(tally[0].rule_name, "interface_only");
-  EXPECT_TRUE(tally[0].lossy);
+  EXPECT_EQ(tally[0].rule, tersewright::edit::Rule::interface_only);
   EXPECT_EQ(tally[0].changes, c.changes);
   EXPECT_EQ(tally[0].bytes_removed, c.bytes_removed);
   for (const auto& e : edits) EXPECT_EQ(e.replacement, c.language == Language::python ? P : B);

@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "edit/edit.hpp"
+#include "edit/line_index.hpp"
 #include "transform/log_repeats.hpp"
+#include "transform/rules.hpp"
 
 namespace {
 
 using tersewright::edit::apply_edits;
 using tersewright::edit::ByteRange;
+using tersewright::edit::LineIndex;
 using tersewright::edit::Rule;
 using tersewright::transform::collapse_log_repeats;
 using tersewright::transform::log_repeat_marker;
@@ -32,7 +35,7 @@ class CollapseLogRepeats : public ::testing::TestWithParam<RepeatCase> {};
 
 TEST_P(CollapseLogRepeats, FoldsRunsIntoMarkers) {
   const RepeatCase& c = GetParam();
-  auto edits = collapse_log_repeats(c.text, c.protected_ranges, c.keep);
+  auto edits = collapse_log_repeats(LineIndex(c.text), c.protected_ranges, c.keep);
   std::vector<ByteRange> ranges;
   for (const auto& e : edits) {
     EXPECT_EQ(e.rule, Rule::collapse_log_repeats);
@@ -103,12 +106,12 @@ INSTANTIATE_TEST_SUITE_P(
 // A folded stretch shorter than its marker makes the output grow; the tally reports that as a
 // negative figure.
 TEST(CollapseLogRepeatsTally, MarkerLongerThanFoldedLineCountsNegative) {
-  auto edits = collapse_log_repeats("ab\nab\n", {}, 1);
-  auto reports = tersewright::edit::tally_rules(edits);
+  auto edits = collapse_log_repeats(LineIndex("ab\nab\n"), {}, 1);
+  auto reports = tersewright::transform::tally_rules(edits);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].changes, 1u);
+  EXPECT_EQ(reports[0].rule, tersewright::edit::Rule::collapse_log_repeats);
   EXPECT_EQ(reports[0].bytes_removed, 3 - 48);
-  EXPECT_TRUE(reports[0].lossy);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ class FencedBlockRanges : public ::testing::TestWithParam<FenceCase> {};
 
 TEST_P(FencedBlockRanges, FindsBlocks) {
   const FenceCase& c = GetParam();
-  EXPECT_EQ(fenced_block_ranges(c.text, LineIndex(c.text)), c.blocks);
+  EXPECT_EQ(fenced_block_ranges(LineIndex(c.text)), c.blocks);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -64,7 +64,8 @@ class MarkdownDedupe : public ::testing::TestWithParam<DedupeCase> {};
 
 TEST_P(MarkdownDedupe, RemovesAdjacentDuplicates) {
   const DedupeCase& c = GetParam();
-  auto edits = markdown_dedupe(c.text, c.protected_ranges, fenced_block_ranges(c.text, LineIndex(c.text)));
+  const LineIndex lines(c.text);
+  auto edits = markdown_dedupe(lines, c.protected_ranges, fenced_block_ranges(lines));
   std::vector<ByteRange> ranges;
   for (const auto& e : edits) {
     EXPECT_EQ(e.rule, Rule::markdown_dedupe);
@@ -120,7 +121,7 @@ class MarkdownExclusions : public ::testing::TestWithParam<KeywordCase> {};
 TEST_P(MarkdownExclusions, RepeatSurvivesOrNot) {
   const std::string line = GetParam().line;
   const std::string text = line + "\n" + line + "\n";
-  auto edits = markdown_dedupe(text, {}, {});
+  auto edits = markdown_dedupe(LineIndex(text), {}, {});
   EXPECT_EQ(edits.empty(), GetParam().kept);
 }
 
@@ -145,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The trimmed line is what is tested, so a keyword behind leading White_Space is at the start.
 TEST(MarkdownKeywordTrim, LeadingWhiteSpaceIsTrimmedFirst) {
-  EXPECT_TRUE(markdown_dedupe("\xC2\xA0must\n\xC2\xA0must\n", {}, {}).empty());
+  EXPECT_TRUE(markdown_dedupe(LineIndex("\xC2\xA0must\n\xC2\xA0must\n"), {}, {}).empty());
 }
 
 }  // namespace

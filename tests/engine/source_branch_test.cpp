@@ -45,7 +45,8 @@ struct Tally {
 
 std::vector<Tally> tallies(const transform::Report& report) {
   std::vector<Tally> out;
-  for (const auto& r : report.rules) out.push_back({r.rule_name, r.changes, r.bytes_removed});
+  for (const auto& r : report.rules)
+    out.push_back({std::string(transform::rule_name(r.rule)), r.changes, r.bytes_removed});
   return out;
 }
 
@@ -243,7 +244,7 @@ TEST_P(ParseFailedFold, LeavesContentAlone) {
     EXPECT_EQ(r.report.parse_status, ParseStatus::parse_failed);
     EXPECT_EQ(r.report.syntax_valid, std::optional<bool>(false));
     ASSERT_EQ(r.report.warnings.size(), 1u) << profile;
-    EXPECT_EQ(r.report.warnings[0].code, "parse_failed");
+    EXPECT_EQ(r.report.warnings[0].code, transform::WarningCode::parse_failed);
     EXPECT_EQ(r.report.warnings[0].message,
               "input did not parse cleanly; no transformations were applied (conservative fallback)");
     EXPECT_EQ(r.report.protected_bytes, c.protected_bytes);
@@ -299,14 +300,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "package p\nvar doc = `raw   \n\n\n\tbody  `\n"}),
     [](const ::testing::TestParamInfo<LiteralCase>& info) { return std::string(info.param.name); });
 
-transform::FoldSettings settings_with(bool comments, bool docstrings, transform::BlankLineMode blank_lines) {
-  transform::FoldSettings s;
-  s.profile_name = "test";
-  s.rules.comments = comments ? transform::CommentsMode::remove : transform::CommentsMode::keep;
-  s.rules.docstrings = docstrings;
-  s.rules.blank_lines = blank_lines;
-  s.preservation = transform::default_preservation();
-  return s;
+transform::FoldSettings settings_with(transform::RuleSettings rules) {
+  return transform::FoldSettings{.profile_name = "test",
+                                 .profile_version = 1,
+                                 .rules = rules,
+                                 .allow_lossy = false,
+                                 .preservation = transform::default_preservation()};
 }
 
 struct DocstringCase {
@@ -323,7 +322,11 @@ class Docstrings : public ::testing::TestWithParam<DocstringCase> {};
 
 TEST_P(Docstrings, OnlyFirstStatementsGo) {
   const DocstringCase& c = GetParam();
-  const auto outcome = transform::fold_source(c.input, settings_with(false, true, transform::BlankLineMode::keep),
+  const transform::RuleSettings rules{.comments = transform::CommentsMode::keep,
+                                      .docstrings = true,
+                                      .blank_lines = transform::BlankLineMode::keep};
+  const transform::FoldSettings settings = settings_with(rules);
+  const auto outcome = transform::fold_source(c.input, settings, transform::protected_set_for(c.input, settings),
                                               *registry().find(Language::python));
   EXPECT_EQ(outcome.output, c.output);
   EXPECT_EQ(outcome.syntax_valid, std::optional<bool>(c.syntax_valid));
@@ -332,10 +335,9 @@ TEST_P(Docstrings, OnlyFirstStatementsGo) {
     EXPECT_TRUE(outcome.rules.empty());
   } else {
     ASSERT_EQ(outcome.rules.size(), 1u);
-    EXPECT_EQ(outcome.rules[0].rule_name, "strip_docstrings");
+    EXPECT_EQ(outcome.rules[0].rule, edit::Rule::strip_docstrings);
     EXPECT_EQ(outcome.rules[0].changes, c.changes);
     EXPECT_EQ(outcome.rules[0].bytes_removed, static_cast<std::int64_t>(c.input.size() - c.output.size()));
-    EXPECT_TRUE(outcome.rules[0].lossy);
   }
 }
 
@@ -400,7 +402,7 @@ TEST(SourceBranch, InterfaceOnlyWithAndWithoutLoss) {
             "import os\n\ndef f(a):\n    # why\n    return os.path.join(a, 'b')\n\n"
             "def g():\n    try:\n        f(1)\n    finally:\n        pass\n");
   ASSERT_EQ(blocked.report.warnings.size(), 1u);
-  EXPECT_EQ(blocked.report.warnings[0].code, "lossy_rule_blocked");
+  EXPECT_EQ(blocked.report.warnings[0].code, transform::WarningCode::lossy_rule_blocked);
   EXPECT_EQ(blocked.report.warnings[0].message,
             "interface_only requested but loss policy does not allow lossy transformations");
   EXPECT_EQ(tallies(blocked.report),

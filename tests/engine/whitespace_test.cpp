@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "edit/edit.hpp"
+#include "edit/line_index.hpp"
+#include "transform/rules.hpp"
 #include "transform/whitespace.hpp"
 
 namespace {
@@ -13,16 +15,18 @@ using transform::BlankLineMode;
 
 struct PassResult {
   std::string output;
-  std::vector<edit::RuleReport> rules;
+  std::vector<transform::RuleReport> rules;
 };
 
 PassResult whitespace_pass(const std::string& text, BlankLineMode mode, std::vector<ByteRange> protect = {},
                            std::vector<ByteRange> literals = {}, bool hard_breaks = false) {
-  edit::EditList edits =
-      transform::trim_trailing_whitespace(text, protect, literals, hard_breaks, mode != BlankLineMode::keep);
-  edit::EditList blanks = transform::collapse_blank_lines(text, mode, protect, literals);
+  const edit::LineIndex lines(text);
+  const transform::TrimOptions options{.hard_breaks = hard_breaks,
+                                       .skip_whitespace_only_lines = mode != BlankLineMode::keep};
+  edit::EditList edits = transform::trim_trailing_whitespace(lines, protect, literals, options);
+  edit::EditList blanks = transform::collapse_blank_lines(lines, mode, protect, literals);
   edits.insert(edits.end(), blanks.begin(), blanks.end());
-  return {edit::apply_edits(text, edits).text, edit::tally_rules(edits)};
+  return {edit::apply_edits(text, edits).text, transform::tally_rules(edits)};
 }
 
 struct Case {
