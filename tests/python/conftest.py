@@ -5,16 +5,6 @@ import pytest
 import tersewright
 
 
-@pytest.fixture(scope="session")
-def core():
-    return tersewright._core
-
-
-@pytest.fixture(scope="session")
-def engine():
-    return tersewright.Engine()
-
-
 @contextlib.contextmanager
 def raises_exactly(exception_type, message):
     """Demands exactly this exception type (not a subclass) and exactly this message."""
