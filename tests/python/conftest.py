@@ -4,6 +4,9 @@ import pytest
 
 import tersewright
 
+PROFILES = ["safe", "code-review", "interface-only", "documentation", "logs", "budgeted"]
+LANGUAGES = ["python", "rust", "javascript", "typescript", "tsx", "go", "markdown", "log", "json", "text", "unknown"]
+
 
 @contextlib.contextmanager
 def raises_exactly(exception_type, message):
@@ -17,3 +20,12 @@ def raises_exactly(exception_type, message):
 def plain(content, **options):
     """Folds as plain text, whose only rules are the two whitespace rules, so reports are predictable."""
     return tersewright.fold(content, language="text", **options)
+
+
+def measures(text):
+    """A text's size as a report gives it: UTF-8 bytes, characters and lines (a last unterminated one counts)."""
+    return len(text.encode()), len(text), text.count("\n") + (1 if text and not text.endswith("\n") else 0)
+
+
+def fail(exception):
+    raise exception

@@ -1,19 +1,17 @@
-"""Hostile inputs: huge and deeply nested texts and odd characters. Each must give a result; none may
-crash, hang or corrupt.
-
-The largest inputs (200 MB of text, one 50 MB line, 10,000 nested Python blocks: 50 MB of indentation)
-take about 25 s together and peak at about 1.2 GB of memory. They run in every test run except under
-the sanitizers, where instrumented allocation would triple both; TERSEWRIGHT_HOSTILE_LARGE=0 skips them.
-"""
+# Hostile inputs: huge and deeply nested texts and odd characters. Each must give a result; none may
+# crash, hang or corrupt.
+#
+# The largest inputs (200 MB of text, one 50 MB line, 10,000 nested Python blocks: 50 MB of indentation)
+# take about 25 s together and peak at about 1.2 GB of memory. They run in every test run except under
+# the sanitizers, where instrumented allocation would triple both; TERSEWRIGHT_HOSTILE_LARGE=0 skips them.
 
 import os
 
 import pytest
 
 import tersewright
+from conftest import LANGUAGES, PROFILES, measures
 
-PROFILES = ["safe", "code-review", "interface-only", "documentation", "logs", "budgeted"]
-LANGUAGES = ["python", "rust", "javascript", "typescript", "tsx", "go", "markdown", "log", "json", "text", "unknown"]
 DEPTH = 1_000_000
 large = pytest.mark.skipif(
     os.environ.get("TERSEWRIGHT_HOSTILE_LARGE") == "0" or os.environ.get("TERSEWRIGHT_SANITIZED") == "1",
@@ -21,10 +19,8 @@ large = pytest.mark.skipif(
 
 
 def assert_measured(result):
-    text = result.output
-    lines = text.count("\n") + (1 if text and not text.endswith("\n") else 0)
-    assert (result.report.output_bytes, result.report.output_chars, result.report.output_lines) == (
-        len(text.encode()), len(text), lines)  # fmt: skip
+    report = result.report
+    assert (report.output_bytes, report.output_chars, report.output_lines) == measures(result.output)
 
 
 def nested_blocks(depth):
