@@ -72,20 +72,17 @@ TOKEN = re.compile(r"\\u\{[0-9a-f]+\}|\\.|.", re.S)
 
 
 def test_repr_escapes_every_code_point():
-    marks_known = unicodedata.unidata_version.startswith("14.")  # the version the module's table follows
-    for start in range(0, 0x110000, 0x2000):
-        chars = [chr(c) for c in range(start, min(start + 0x2000, 0x110000)) if not 0xD800 <= c <= 0xDFFF]
-        shown = repr(tw.FoldRequest("x", profile="".join(chars)))
-        tokens = TOKEN.findall(shown[len('FoldRequest(profile="') : -len('", language=None, path=None)')])
-        assert len(tokens) == len(chars)
-        for char, token in zip(chars, tokens):
-            category = unicodedata.category(char)
-            if char in LETTER_ESCAPES:
-                assert token == LETTER_ESCAPES[char]
-            elif not char.isprintable() or (marks_known and category in ("Mn", "Me")):
-                assert token == "\\u{%x}" % ord(char)
-            else:  # a few spacing marks and modifier letters also extend graphemes
-                assert token == char or (category in ("Mc", "Lm") and token == "\\u{%x}" % ord(char))
+    marks = ("Mn", "Me") if unicodedata.unidata_version.startswith("14.") else ()  # the version the module follows
+    chars = "".join(chr(c) for c in range(0x110000) if not 0xD800 <= c <= 0xDFFF)
+    shown = repr(tw.FoldRequest("x", profile=chars))
+    tokens = TOKEN.findall(shown[len('FoldRequest(profile="') : -len('", language=None, path=None)')])
+    assert len(tokens) == len(chars)
+    for char, token in zip(chars, tokens):
+        escaped, category = "\\u{%x}" % ord(char), unicodedata.category(char)
+        if char in LETTER_ESCAPES or not char.isprintable() or category in marks:
+            assert token == LETTER_ESCAPES.get(char, escaped)
+        else:  # a few spacing marks and modifier letters also extend graphemes
+            assert token == char or (category in ("Mc", "Lm") and token == escaped)
 
 
 @pytest.mark.parametrize("cls", [tw.Engine, tw.FoldRequest, tw.FoldResult, tw.Report])
@@ -96,9 +93,8 @@ def test_classes_are_immutable_and_only_fold_request_is_a_base(cls):
         with pytest.raises(TypeError):
             type("Sub", (cls,), {})
     if cls in (tw.FoldResult, tw.Report):
-        for args, kwargs in [((), {}), ((1,), {"output": "x"})]:
-            with raises_exactly(TypeError, f"No constructor defined for {cls.__name__}"):
-                cls(*args, **kwargs)
+        with raises_exactly(TypeError, f"No constructor defined for {cls.__name__}"):
+            cls(1, output="x")
 
 
 def test_result_and_report_properties():

