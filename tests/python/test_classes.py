@@ -6,20 +6,12 @@ import pytest
 import tersewright as tw
 from conftest import plain, raises_exactly
 
-# (property, default, a valid value, what reading it back gives, an invalid value, its error and message);
-# a TypeError's message is prefixed with the property's name.
+# (property, default, a valid value, what reading it back gives)
 PROPERTIES = [
-    ("content", "x", "new", "new", None, TypeError, "'NoneType' object cannot be converted to 'PyString'"),
-    ("profile", "safe", "logs", "logs", None, TypeError, "'NoneType' object cannot be converted to 'PyString'"),
-    ("path", None, "a.py", "a.py", 1, TypeError, "'int' object cannot be converted to 'PyString'"),
-    ("language", None, "cobol", "cobol", b"py", TypeError, "'bytes' object cannot be converted to 'PyString'"),
-    ("allow_lossy", None, False, False, 0, TypeError, "'int' object cannot be converted to 'PyBool'"),
-    ("budget_bytes", None, 10, 10, -1, OverflowError, "can't convert negative int to unsigned"),
-    ("budget_chars", None, 2**64 - 1, 2**64 - 1, 2**64, OverflowError, "int too big to convert"),
-    ("budget_tokens", None, 0, 0, 0.5, TypeError, "'float' object cannot be interpreted as an integer"),
-    ("protected_ranges", None, ((1, 2),), [(1, 2)], [(1, 2, 3)], ValueError,
-     "expected tuple of length 2, but got tuple of length 3"),
-    ("protected_line_markers", None, ("k",), ["k"], "k", TypeError, "Can't extract `str` to `Vec`"),
+    ("content", "x", "new", "new"), ("profile", "safe", "logs", "logs"), ("path", None, "a.py", "a.py"),
+    ("language", None, "cobol", "cobol"), ("allow_lossy", None, False, False), ("budget_bytes", None, 10, 10),
+    ("budget_chars", None, 2**64 - 1, 2**64 - 1), ("budget_tokens", None, 0, 0),
+    ("protected_ranges", None, ((1, 2),), [(1, 2)]), ("protected_line_markers", None, ("k",), ["k"]),
 ]  # fmt: skip
 NAMES = [row[0] for row in PROPERTIES]
 
@@ -28,15 +20,15 @@ def properties_of(cls):
     return [name for name, value in vars(cls).items() if type(value).__name__ == "getset_descriptor"]
 
 
-@pytest.mark.parametrize("name, default, value, read_back, bad, exception, message", PROPERTIES, ids=NAMES)
-def test_fold_request_property(name, default, value, read_back, bad, exception, message):
+@pytest.mark.parametrize("name, default, value, read_back", PROPERTIES, ids=NAMES)
+def test_fold_request_property(name, default, value, read_back):
     assert properties_of(tw.FoldRequest) == NAMES and getattr(tw.FoldRequest, name).__doc__ is None
     request = tw.FoldRequest("x")
     assert getattr(request, name) == default
     setattr(request, name, value)
     assert getattr(request, name) == read_back
-    with raises_exactly(exception, (f"argument '{name}': " if exception is TypeError else "") + message):
-        setattr(request, name, bad)
+    with pytest.raises(TypeError, match=f"^argument '{name}': 'object' object "):  # exact messages: test_arguments
+        setattr(request, name, object())
     assert getattr(request, name) == read_back  # a failed write keeps the old value
     with raises_exactly(AttributeError, "can't delete attribute"):
         delattr(request, name)
@@ -51,20 +43,15 @@ def test_reads_give_new_objects_and_the_tokenizer_stays_hidden():
     request.protected_line_markers.append("b")
     assert (request.protected_ranges, request.protected_line_markers) == ([(0, 5)], ["a"])
     assert request.protected_ranges is not request.protected_ranges
-    for attempt in [lambda: request.tokenizer, lambda: setattr(request, "tokenizer", object())]:
-        with pytest.raises(AttributeError):
-            attempt()
+    assert not hasattr(request, "tokenizer")
+    with pytest.raises(AttributeError):
+        request.tokenizer = object()
 
 
-@pytest.mark.parametrize("kwargs, expected", [
-    ({}, 'FoldRequest(profile="safe", language=None, path=None)'),
-    ({"profile": "code-review", "language": "python", "path": "a.py"},
-     'FoldRequest(profile="code-review", language=Some("python"), path=Some("a.py"))'),
-    ({"language": "e\u0301\t", "path": "'é中😀 \x7f\\"},
-     r'FoldRequest(profile="safe", language=Some("e\u{301}\t"), path=Some("' + "'é中😀 " + r'\u{7f}\\"))'),
-])  # fmt: skip
-def test_fold_request_repr(kwargs, expected):
-    assert repr(tw.FoldRequest("content does not show", budget_bytes=3, **kwargs)) == expected
+def test_fold_request_repr():
+    assert repr(tw.FoldRequest("content does not show")) == 'FoldRequest(profile="safe", language=None, path=None)'
+    shown = repr(tw.FoldRequest("content does not show", "p", "'é中😀 \x7f\\", "e\u0301\t", budget_bytes=3))
+    assert shown == r'FoldRequest(profile="p", language=Some("e\u{301}\t"), path=Some("' + "'é中😀 " + r'\u{7f}\\"))'
 
 
 LETTER_ESCAPES = {"\\": "\\\\", '"': '\\"', "\t": "\\t", "\r": "\\r", "\n": "\\n", "\0": "\\0"}
