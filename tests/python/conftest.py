@@ -27,5 +27,9 @@ def measures(text):
     return len(text.encode()), len(text), text.count("\n") + (1 if text and not text.endswith("\n") else 0)
 
 
+def measured(report, side="output"):
+    return tuple(getattr(report, f"{side}_{unit}") for unit in ("bytes", "chars", "lines"))
+
+
 def fail(exception):
     raise exception

@@ -10,17 +10,12 @@ import os
 import pytest
 
 import tersewright
-from conftest import LANGUAGES, PROFILES, measures
+from conftest import LANGUAGES, PROFILES, measured, measures
 
 DEPTH = 1_000_000
 large = pytest.mark.skipif(
     os.environ.get("TERSEWRIGHT_HOSTILE_LARGE") == "0" or os.environ.get("TERSEWRIGHT_SANITIZED") == "1",
     reason="large inputs are skipped under the sanitizers and with TERSEWRIGHT_HOSTILE_LARGE=0")
-
-
-def assert_measured(result):
-    report = result.report
-    assert (report.output_bytes, report.output_chars, report.output_lines) == measures(result.output)
 
 
 def nested_blocks(depth):
@@ -38,14 +33,14 @@ def nested_blocks(depth):
     ("python", "safe", "x = " + "[" * DEPTH + "\n", "parse_failed", None),
     ("json", "safe", "[" * DEPTH + "]" * DEPTH, "fallback", None),
     ("json", "safe", "{\"a\":" * DEPTH + "1" + "}" * DEPTH, "fallback", None),
-    ("python", "interface-only", nested_blocks(500), "parsed", "def f():\n ...  # [tersewright: implementation omitted]\n"),
+    ("python", "interface-only", nested_blocks(500), "parsed",
+     "def f():\n ...  # [tersewright: implementation omitted]\n"),
     ("python", "interface-only", nested_blocks(1000), "parse_failed", None),
     pytest.param("python", "interface-only", nested_blocks(10_000), "parse_failed", None, marks=large),
 ], ids=lambda value: str(value)[:12])  # fmt: skip
 def test_deep_nesting(language, profile, content, status, output):
     result = tersewright.fold(content, profile, language=language)
-    assert result.report.parse_status == status
-    assert_measured(result)
+    assert (result.report.parse_status, measured(result.report)) == (status, measures(result.output))
     if output is not ...:
         assert result.output == (content if output is None else output)
     if language == "json":  # invalid JSON: whitespace rules only, and the warning
@@ -81,7 +76,7 @@ def test_odd_characters_fold_and_survive(odd, language, profile):
     marked = "keep \x00\r\u2028 tersewright:keep  \n"
     content = odd + marked + odd
     result = tersewright.fold(content, profile, language=language)
-    assert_measured(result)
+    assert measured(result.report) == measures(result.output)
     assert (marked in result.output) or (result.report.detected_language == "json")
     # Only line feeds end lines: whitespace normalisation never removes or adds another separator.
     if profile == "code-review" and result.report.detected_language != "json":
