@@ -60,10 +60,6 @@ NO_INDEX, MINE = TypeError("no index for you"), LookupError("mine")
 NO_INDEX.__cause__ = KeyError("inner")
 
 
-def fake_numpy_bool(name, value):
-    return type(name, (), {"__bool__": lambda self: value})()
-
-
 SURROGATE = "'utf-8' codec can't encode character '\\ud800' in position 1: surrogates not allowed"
 # (keyword, value, exception, message); every row goes through fold, Engine.fold, FoldRequest and its properties.
 # A TypeError's message is prefixed with the argument's name; other errors pass through as they are.
@@ -73,7 +69,8 @@ CONVERSION_FAILURES = [
     ("path", pathlib.PurePosixPath("a.py"), TypeError, "'PurePosixPath' object cannot be converted to 'PyString'"),
     ("language", 3.5, TypeError, "'float' object cannot be converted to 'PyString'"),
     ("allow_lossy", 1, TypeError, "'int' object cannot be converted to 'PyBool'"),
-    ("allow_lossy", fake_numpy_bool("bool_", True), TypeError, "'bool_' object cannot be converted to 'PyBool'"),
+    ("allow_lossy", type("bool_", (), {"__bool__": giving(True)})(), TypeError,
+     "'bool_' object cannot be converted to 'PyBool'"),
     ("budget_bytes", 1.5, TypeError, "'float' object cannot be interpreted as an integer"),
     ("budget_chars", "3", TypeError, "'str' object cannot be interpreted as an integer"),
     ("budget_bytes", -1, OverflowError, "can't convert negative int to unsigned"),
@@ -84,6 +81,7 @@ CONVERSION_FAILURES = [
     ("protected_ranges", {(0, 5)}, TypeError, "'set' object cannot be converted to 'Sequence'"),
     ("protected_ranges", [[0, 5]], TypeError, "'list' object cannot be converted to 'PyTuple'"),
     ("protected_ranges", [(0, 5), (0, 5, 9)], ValueError, "expected tuple of length 2, but got tuple of length 3"),
+    ("protected_ranges", [()], ValueError, "expected tuple of length 2, but got tuple of length 0"),
     ("protected_ranges", [(0, "5")], TypeError, "'str' object cannot be interpreted as an integer"),
     ("protected_ranges", [(-1, 5)], OverflowError, "can't convert negative int to unsigned"),
     ("protected_line_markers", (m for m in ["a"]), TypeError, "'generator' object cannot be converted to 'Sequence'"),
@@ -139,8 +137,8 @@ def test_order_of_checks(call, exception, message):
 
 
 @pytest.mark.parametrize("keyword, value, stored", [
-    ("allow_lossy", fake_numpy_bool("numpy.bool_", True), True),
-    ("allow_lossy", fake_numpy_bool("numpy.bool", False), False),
+    ("allow_lossy", type("numpy.bool_", (), {"__bool__": giving(True)})(), True),
+    ("allow_lossy", type("numpy.bool", (), {"__bool__": giving(False)})(), False),
     ("budget_bytes", True, 1),
     ("budget_chars", index(7), 7),
     ("protected_ranges", (), []),
