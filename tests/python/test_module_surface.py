@@ -57,11 +57,15 @@ def test_a_second_interpreter_is_refused():
                                         "was already initialised in another one", "True"]
 
 
-def test_listings_are_fresh_lists():
+def test_listings_are_fresh_lists_and_no_argument_callables_take_none():
     for listing, expected in [(core.profiles, PROFILES), (core.supported_languages, [
             "markdown", "log", "json", "text", "python", "rust", "javascript", "typescript", "tsx", "go"])]:
         listing().append("mine")
         assert listing() == expected
+    report = core.fold("x", language="text").report
+    for function in [core.profiles, core.supported_languages, report.to_dict, report.to_json]:
+        with pytest.raises(TypeError, match="takes no arguments"):
+            function(1)
 
 
 def test_profile_info_is_a_fresh_sorted_dict():
