@@ -1,115 +1,56 @@
-import os
-
 import pytest
 
 import tersewright as tw
 from conftest import raises_exactly
 
-ENGINE = tw.Engine()
-FOLD_FILE = [tw.fold_file, ENGINE.fold_file]
-IDS = ["fold_file", "Engine.fold_file"]
+FOLD_FILE = pytest.mark.parametrize("fold_file", [tw.fold_file, tw.Engine().fold_file], ids=["fold_file", "Engine"])
 
 
-@pytest.fixture
-def write(tmp_path):
-    def write(name, data):
-        path = tmp_path / name
-        path.write_bytes(data)
-        return str(path)
-
-    return write
-
-
-@pytest.mark.parametrize("fold_file", FOLD_FILE, ids=IDS)
-def test_reads_the_bytes_as_they_are(fold_file, write):
-    data = "\ufeffa  \r\nb\t\n".encode()
-    path = write("notes.txt", data)
-    result = fold_file(path, language="text")
-    assert result.output == "\ufeffa\r\nb\n"
-    assert result.report.input_bytes == len(data)
-    with open(path, "rb") as unchanged:
-        assert unchanged.read() == data
+@FOLD_FILE
+def test_reads_the_bytes_as_they_are_and_the_path_drives_detection(fold_file, tmp_path):
+    edges = "\u0080\u07ff\u0800\ud7ff\ue000\uffff\U00010000\U0010ffff"
+    data = ("\ufeffa  \r\nb\t\n" + edges).encode()
+    (tmp_path / "notes.txt").write_bytes(data)
+    (tmp_path / "data.json").write_bytes(b'{"a": 1}')
+    result = fold_file(str(tmp_path / "notes.txt"), language="text")
+    assert (result.output, result.report.input_bytes) == ("\ufeffa\r\nb\n" + edges, len(data))
+    assert (tmp_path / "notes.txt").read_bytes() == data
+    assert fold_file(str(tmp_path / "data.json")).report.detected_language == "json"
+    assert fold_file(str(tmp_path / "data.json"), language="text").report.detected_language == "text"
 
 
-@pytest.mark.parametrize("fold_file", FOLD_FILE, ids=IDS)
-def test_the_path_drives_detection_and_the_language_overrides_it(fold_file, write):
-    path = write("data.json", b'{"a": 1}')
-    assert fold_file(path).report.detected_language == "json"
-    assert fold_file(path, language="text").report.detected_language == "text"
+@pytest.mark.parametrize("path, output", [("/dev/null", ""), ("/proc/self/status", "Name:")])
+def test_reads_past_a_reported_size_of_zero(path, output):
+    assert tw.fold_file(path, "code-review", language="text").output.startswith(output)
 
 
-def test_large_file_is_read_whole(write):
-    data = ("line with trailing  \n" * 50_000).encode()
-    result = tw.fold_file(write("big.txt", data), language="text")
-    assert result.report.input_bytes == len(data)
-    assert result.output == "line with trailing\n" * 50_000
-
-
-def test_reading_past_the_reported_size():
-    # /proc files report a size of 0 but have content.
-    result = tw.fold_file("/proc/self/status", language="text")
-    assert result.report.input_bytes > 0 and result.output.startswith("Name:")
-
-
-@pytest.mark.parametrize(
-    "data",
-    [b"\xff", b"a\x80", b"\xc0\xaf", b"\xed\xa0\x80", b"\xf4\x90\x80\x80", b"\xe2\x82", b"ok\xf0\x9f\x98"],
-)
-@pytest.mark.parametrize("fold_file", FOLD_FILE, ids=IDS)
-def test_invalid_utf8(fold_file, write, data):
-    path = write("bad.txt", data)
+@FOLD_FILE
+@pytest.mark.parametrize("data", [b"\xff", b"a\x80", b"\xc0\xaf", b"\xed\xa0\x80", b"\xf4\x90\x80\x80", b"\xe0\x9f\xbf",
+                                  b"\xf0\x8f\xbf\xbf", b"\xe2\x82", b"ok\xf0\x9f\x98"])  # fmt: skip
+def test_invalid_utf8(fold_file, tmp_path, data):
+    path = tmp_path / "bad.txt"
+    path.write_bytes(data)
     with raises_exactly(OSError, f"failed to read {path}: stream did not contain valid UTF-8"):
-        fold_file(path)
+        fold_file(str(path))
 
 
-@pytest.mark.parametrize("fold_file", FOLD_FILE, ids=IDS)
-def test_valid_utf8_edges(fold_file, write):
-    text = "\u0080\u07ff\u0800\ud7ff\ue000\uffff\U00010000\U0010ffff"
-    assert fold_file(write("edges.txt", text.encode()), language="text").output == text
-
-
-@pytest.mark.parametrize("fold_file", FOLD_FILE, ids=IDS)
-def test_operating_system_errors(fold_file, tmp_path):
-    missing = str(tmp_path / "missing.py")
-    with raises_exactly(OSError, f"failed to read {missing}: No such file or directory (os error 2)"):
-        fold_file(missing)
-    with raises_exactly(OSError, f"failed to read {tmp_path}: Is a directory (os error 21)"):
-        fold_file(str(tmp_path))
-
-
-@pytest.mark.skipif(hasattr(os, "geteuid") and os.geteuid() == 0, reason="root reads everything")
-def test_permission_denied(write):
-    path = write("secret.txt", b"x")
-    os.chmod(path, 0)
-    with raises_exactly(OSError, f"failed to read {path}: Permission denied (os error 13)"):
-        tw.fold_file(path)
-
-
-def test_nul_in_the_path():
-    with raises_exactly(OSError, "failed to read a\0b.py: file name contained an unexpected NUL byte"):
-        tw.fold_file("a\0b.py")
-
-
-def test_relative_paths_use_the_current_directory(tmp_path, monkeypatch):
-    (tmp_path / "rel.txt").write_bytes(b"r  \n")
-    monkeypatch.chdir(tmp_path)
-    assert tw.fold_file("rel.txt", language="text").output == "r\n"
-
-
-def test_unreadable_file_is_reported_before_a_bad_language(tmp_path):
-    missing = str(tmp_path / "nope")
-    with raises_exactly(OSError, f"failed to read {missing}: No such file or directory (os error 2)"):
-        tw.fold_file(missing, language="cobol")
-
-
-def test_bad_language_and_profile_after_reading(write):
-    path = write("a.txt", b"x")
-    with raises_exactly(ValueError, "unknown language: cobol"):
-        tw.fold_file(path, language="COBOL")
-    with raises_exactly(tw.UnknownProfileError, "Safe"):
-        tw.fold_file(path, profile="Safe")
-
-
-def test_a_path_object_is_refused(tmp_path):
-    with raises_exactly(TypeError, "argument 'path': 'PosixPath' object cannot be converted to 'PyString'"):
-        tw.fold_file(tmp_path / "a.txt")
+# (path under the temporary directory, options, error, message with {path}): reading comes before the
+# language and the profile are judged.
+@FOLD_FILE
+@pytest.mark.parametrize("name, options, exception, message", [
+    ("missing.py", {}, OSError, "failed to read {path}: No such file or directory (os error 2)"),
+    ("missing.py", {"language": "cobol", "profile": "nope"}, OSError,
+     "failed to read {path}: No such file or directory (os error 2)"),
+    ("a.txt/x", {}, OSError, "failed to read {path}: Not a directory (os error 20)"),
+    ("", {}, OSError, "failed to read {path}: Is a directory (os error 21)"),
+    ("a\0b.py", {}, OSError, "failed to read {path}: file name contained an unexpected NUL byte"),
+    ("a.txt", {"language": "COBOL", "profile": "nope"}, ValueError, "unknown language: cobol"),
+    ("a.txt", {"profile": "Safe"}, tw.UnknownProfileError, "Safe"),
+    ("a.txt", {"allow_lossy": 1}, TypeError, "argument 'allow_lossy': 'int' object cannot be converted to 'PyBool'"),
+    (None, {}, TypeError, "argument 'path': 'PosixPath' object cannot be converted to 'PyString'"),
+])  # fmt: skip
+def test_failures(fold_file, tmp_path, name, options, exception, message):
+    (tmp_path / "a.txt").write_bytes(b"x")
+    path = str(tmp_path / name) if name is not None else tmp_path / "a.txt"
+    with raises_exactly(exception, message.format(path=path)):
+        fold_file(path, **options)
