@@ -5,7 +5,7 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all configure build test demo bench deps clean fuzz fuzz-build sanitize leakcheck hostile
+.PHONY: all configure build test demo bench deps clean fuzz fuzz-build sanitize leakcheck hostile count
 
 all: build
 
@@ -22,6 +22,11 @@ test: build
 
 deps:
 	bash .ci/install-deps
+
+# Non-blank, non-comment lines of the product, the tests and the fuzz harnesses, and the ratio
+# tests / product; the last three lines are read by hooks (`make -s count | tail -n 3`).
+count:
+	$(PYTHON) bench/count_lines.py
 
 # End-to-end benchmark table (a few minutes); BENCH_ARGS=--full for 100 MB of every kind,
 # BENCH_ARGS="--corpus DIR" to add real files.
