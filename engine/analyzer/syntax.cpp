@@ -30,7 +30,7 @@ enum KindFlag : std::uint16_t {
 // twins), so every id is classified once by its name up front and the walk only indexes.
 using KindFlags = std::vector<std::uint16_t>;
 
-// Every kind name the spec's tables list, with the flags it carries, ordered for binary search by
+// Every kind name the node-kind tables list, with the flags it carries, ordered for binary search by
 // (length, bytes) so that most symbols are turned away on their length alone.
 std::vector<std::pair<std::string_view, std::uint16_t>> named_kinds(const LanguageSpec& spec) {
   std::vector<std::pair<std::string_view, std::uint16_t>> named;

@@ -51,7 +51,7 @@ class Analyzer {
 
  private:
   LanguageSpec spec_;
-  // What each grammar symbol counts as under the spec, indexed by symbol id; derived once so that
+  // What each grammar symbol counts as under the language's tables, indexed by symbol id; derived once so that
   // a walk classifies a node with one lookup.
   std::vector<std::uint16_t> kind_flags_;
 };
