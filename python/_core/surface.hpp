@@ -18,8 +18,10 @@ namespace tersewright::python {
 
 struct Parameter {
   const char* name;
-  // The default as the text signature shows it; null for a parameter that must be given.
-  const char* shown_default = nullptr;
+  // The default as the text signature shows it; empty for a parameter that must be given. A view
+  // rather than a pointer: g++ under the sanitizers refuses to compare the address of a global with
+  // null in a constant expression, and the docstrings are rendered at compile time.
+  std::string_view shown_default = {};
   // The request field that the argument fills, for the callables that take request fields.
   std::optional<Field> field = std::nullopt;
 };
@@ -31,7 +33,9 @@ constexpr std::array<Parameter, N> field_parameters(const Field (&fields)[N],
                                                     const char* shown_profile = shown_default_profile) {
   std::array<Parameter, N> parameters{};
   for (std::size_t i = 0; i < N; ++i) {
-    const char* shown_default = i == 0 ? nullptr : fields[i] == Field::profile ? shown_profile : "None";
+    const std::string_view shown_default = i == 0                          ? std::string_view()
+                                           : fields[i] == Field::profile ? std::string_view(shown_profile)
+                                                                         : std::string_view("None");
     parameters[i] = {field_name(fields[i]), shown_default, fields[i]};
   }
   return parameters;
@@ -133,7 +137,7 @@ constexpr std::size_t most_parameters() {
 constexpr std::size_t required_count(Surface id) {
   std::size_t count = 0;
   for (const Parameter& parameter : surface_entry(id).parameters) {
-    if (parameter.shown_default != nullptr) break;
+    if (!parameter.shown_default.empty()) break;
     ++count;
   }
   return count;
@@ -175,7 +179,7 @@ constexpr void write_docstring(Writer& out, const SurfaceEntry& entry) {
   for (const Parameter& parameter : entry.parameters) {
     out.put(separator);
     out.put(parameter.name);
-    if (parameter.shown_default != nullptr) {
+    if (!parameter.shown_default.empty()) {
       out.put("=");
       out.put(parameter.shown_default);
     }
