@@ -10,8 +10,9 @@ built with CMake and Ninja; the repository itself is only read. A mutant that do
 is reported as invalid and left out. A mutant is caught when a test fails, or when the suite runs
 past the time limit (reported as caught by timeout).
 
-The suite runs as CI runs it, minus the wheel test, stopping at the first failure:
-  ctest --test-dir <scratch>/build -j2 --stop-on-failure -E python_test_wheel
+The suite runs as CI runs it, minus the wheel test, stopping at the first failure (the output of
+the failing test is kept in <scratch>/<mutant>.test.log with --keep):
+  ctest --test-dir <scratch>/build -j2 --stop-on-failure --output-on-failure -E python_test_wheel
 Before any mutant the unmodified copy is built and must pass, or nothing would mean anything.
 """
 
@@ -245,7 +246,8 @@ class Scratch:
 
     def suite(self, name, timeout):
         return run_logged(["ctest", "--test-dir", str(self.build), f"-j{self.jobs}", "--stop-on-failure",
-                           "-E", SUITE_EXCLUDE], self.log(f"{name}.test"), self.env, timeout=timeout)
+                           "--output-on-failure", "-E", SUITE_EXCLUDE], self.log(f"{name}.test"), self.env,
+                          timeout=timeout)
 
 
 def try_mutant(scratch, mutant, timeout):
