@@ -1,5 +1,8 @@
 """Deterministic content folding: smaller texts with a report of what changed."""
 
+import sys
+
+from . import _core
 from ._core import *  # noqa: F401,F403
 from ._core import (
     BudgetNotMetError,
@@ -18,7 +21,12 @@ from ._core import (
     profiles,
     supported_languages,
 )
-from .directives import DIRECTIVE_MARKERS  # noqa: F401  (comments that tools act on)
+from .directives import DIRECTIVE_MARKERS, directive_ranges  # noqa: F401  (comments that tools act on)
+
+# The module's exceptions and classes name "_core" as their module. Registering it under that name
+# lets pickle find them again in another process (a worker pool, a distributed scheduler) once that
+# process has imported tersewright.
+sys.modules.setdefault("_core", _core)
 
 __all__ = [
     "Engine",
@@ -36,4 +44,6 @@ __all__ = [
     "detect_language",
     "supported_languages",
     "__version__",
+    "DIRECTIVE_MARKERS",
+    "directive_ranges",
 ]

@@ -19,6 +19,11 @@ TEXT = "alpha  \nbeta tersewright:keep  \ngamma FOO  \ndelta # noqa  \n\n\n\nend
 PY = "import os  # why\n# type: ignore\nx = 1   # trailing\n\n\n\ndef f():\n    '''Doc.'''\n    return x\n"
 
 
+def cli_fold(content, **options):
+    """The fold the command line makes by default: directives kept."""
+    return tersewright.fold(content, protected_line_markers=tersewright.DIRECTIVE_MARKERS, **options)
+
+
 def run(*args, stdin=b"", cwd=None, stderr_tty=False):
     env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
     command = [sys.executable, "-m", "tersewright", *args]
@@ -63,21 +68,26 @@ def tree(tmp_path):
 
 # --------------------------------------------------------------------------- commands
 # cli arguments, the keyword arguments of tersewright.fold that must give the same fold, content
+KEPT = tersewright.DIRECTIVE_MARKERS  # what the command line protects by default
+CGO = "package p\n\n// #include <stdio.h>\nimport \"C\"\n\n// gone\nfunc f() {}\n"
 SAME_AS_PYTHON = [
-    ([], {}, PY),
-    (["--language", "py"], {"language": "py"}, PY),
-    (["--profile", "code-review", "--language", "python"], {"profile": "code-review", "language": "python"}, PY),
-    (["--profile", "budgeted", "--language", "python"], {"profile": "budgeted", "language": "python"}, PY),
-    (["--language", "python", "--keep-directives"], {"language": "python", "protected_line_markers": tersewright.DIRECTIVE_MARKERS}, PY),
-    (["--profile", "logs"], {"profile": "logs"}, LOG),
-    (["--profile", "logs", "--no-allow-lossy"], {"profile": "logs", "allow_lossy": False}, LOG),
-    (["--profile", "safe", "--allow-lossy", "--language", "log"], {"allow_lossy": True, "language": "log"}, LOG),
-    (["--language", "text", "--budget-bytes", "12"], {"language": "text", "budget_bytes": 12}, TEXT),
-    (["--language", "text", "--protect-marker", "FOO", "--protect-marker", "alpha"],
+    ([], {"protected_line_markers": KEPT}, PY),
+    (["--keep-directives"], {"protected_line_markers": KEPT}, PY),
+    (["--strip-directives"], {}, PY),
+    (["--language", "py", "--strip-directives"], {"language": "py"}, PY),
+    (["--profile", "code-review", "--language", "python", "--strip-directives"], {"profile": "code-review", "language": "python"}, PY),
+    (["--profile", "budgeted", "--language", "python"], {"profile": "budgeted", "language": "python", "protected_line_markers": KEPT}, PY),
+    (["--language", "golang"], {"language": "go", "protected_line_markers": KEPT, "protected_ranges": [(11, 32)]}, CGO),
+    (["--language", "go", "--strip-directives"], {"language": "go"}, CGO),
+    (["--profile", "logs", "--strip-directives"], {"profile": "logs"}, LOG),
+    (["--profile", "logs", "--no-allow-lossy", "--strip-directives"], {"profile": "logs", "allow_lossy": False}, LOG),
+    (["--profile", "safe", "--allow-lossy", "--language", "log", "--strip-directives"], {"allow_lossy": True, "language": "log"}, LOG),
+    (["--language", "text", "--budget-bytes", "12", "--strip-directives"], {"language": "text", "budget_bytes": 12}, TEXT),
+    (["--language", "text", "--protect-marker", "FOO", "--protect-marker", "alpha", "--strip-directives"],
      {"language": "text", "protected_line_markers": ["FOO", "alpha"]}, TEXT),
-    (["--language", "text", "--no-protect-markers"], {"language": "text", "protected_line_markers": []}, TEXT),
-    (["--language", "text", "--protect-marker", "FOO", "--keep-directives"],
-     {"language": "text", "protected_line_markers": ["FOO", *tersewright.DIRECTIVE_MARKERS[2:]]}, TEXT),
+    (["--language", "text", "--no-protect-markers", "--strip-directives"], {"language": "text", "protected_line_markers": []}, TEXT),
+    (["--language", "text", "--no-protect-markers"], {"language": "text", "protected_line_markers": KEPT[2:]}, TEXT),
+    (["--language", "text", "--protect-marker", "FOO"], {"language": "text", "protected_line_markers": ["FOO", *KEPT[2:]]}, TEXT),
 ]
 
 
@@ -109,6 +119,7 @@ FAILURES = [
     (["fold", "--budget-bytes", "-1"], b"x", 2, r"--budget-bytes: must be between 0 and"),
     (["fold", "--budget-bytes", str(2**64)], b"x", 2, r"must be between 0 and 18446744073709551615"),
     (["fold", "--budget-bytes", "1", "--budget-chars", "1"], b"x", 2, r"not allowed with argument"),
+    (["fold", "--keep-directives", "--strip-directives"], b"x", 2, r"not allowed with argument"),
     (["fold", "--report", "yaml"], b"x", 2, r"invalid choice: 'yaml'"),
     ([], b"", 2, r"required: COMMAND"),
     (["fold", "--language", "text", "--budget-bytes", "3", "--fail-over-budget"], b"abcd", 1, None),
@@ -139,11 +150,13 @@ def test_profiles_commands():
     assert run("--version").stdout.decode() == f"tersewright {tersewright.__version__}\n"
 
 
-def test_keep_directives_keeps_every_directive_line():
+def test_directive_lines_are_kept_unless_stripped():
     assert tersewright.DIRECTIVE_MARKERS[:2] == ("tersewright:keep", "@tersewright-keep")
     kept = "".join(f"x = 1  # {marker} something\n" for marker in tersewright.DIRECTIVE_MARKERS)
-    done = run("fold", "--language", "python", "--keep-directives", stdin=(kept + "y = 2  # plain\n").encode())
+    done = run("fold", "--language", "python", stdin=(kept + "y = 2  # plain\n").encode())
     assert done.stdout.decode() == kept + "y = 2\n"
+    stripped = run("fold", "--language", "python", "--strip-directives", stdin=kept.encode())
+    assert stripped.stdout.decode().count("#") == 2  # only the two default keep markers survive
 
 
 # --------------------------------------------------------------------------- sources
@@ -156,9 +169,9 @@ def test_bundle_walks_sorted_skips_and_summarises(tree):
     out = done.stdout.decode()
     assert re.findall(r"^==> (.*) <==$", out, re.M) == FOLDED
     assert "==> proj/b.txt <==\nno final newline\n==> proj/link_in <==\n" in out
-    assert out.endswith(tersewright.fold(PY, path="proj/link_in").output)
+    assert out.endswith(cli_fold(PY, path="proj/link_in").output)
     size_in = sum(len((tree / name).read_bytes()) for name in FOLDED)
-    size_out = sum(len(tersewright.fold((tree / name).read_text(), path=name).output.encode()) for name in FOLDED)
+    size_out = sum(len(cli_fold((tree / name).read_text(), path=name).output.encode()) for name in FOLDED)
     assert done.stderr.decode().splitlines() == [
         "tersewright: skipping proj/bin.dat: not UTF-8 text",
         "tersewright: skipping proj/link_out: symbolic link leads out of proj",
@@ -208,7 +221,7 @@ def test_fold_file_uses_its_path_for_detection_and_writes_output_file(tmp_path):
     (tmp_path / "out.py").chmod(0o751)
     done = run("fold", "m.py", "--output", "out.py", cwd=tmp_path)
     assert done.returncode == 0 and done.stdout == b""
-    assert (tmp_path / "out.py").read_text() == tersewright.fold(PY, path="m.py").output
+    assert (tmp_path / "out.py").read_text() == cli_fold(PY, path="m.py").output
     assert (tmp_path / "out.py").stat().st_mode & 0o777 == 0o751  # replaced, not recreated private
     assert sorted(p.name for p in tmp_path.iterdir()) == ["m.py", "out.py"]  # no temporary file left
 
@@ -218,7 +231,7 @@ def test_output_dir_mirrors_tree_and_skips_its_own_results(tree):
     assert first.returncode == 0 and first.stdout == b""
     written = sorted(str(p.relative_to(tree / "proj" / "out")) for p in (tree / "proj" / "out").rglob("*") if p.is_file())
     assert written == ["a/y.log", "a/z.py", "b.txt", "link_in"]
-    assert (tree / "proj/out/a/z.py").read_text() == tersewright.fold(PY, path="proj/a/z.py").output
+    assert (tree / "proj/out/a/z.py").read_text() == cli_fold(PY, path="proj/a/z.py").output
     second = run("fold", "proj", "--output-dir", "proj/out", cwd=tree)
     assert second.stderr == first.stderr  # the first run's results are not folded again
 

@@ -52,7 +52,8 @@ def _fold_options(args: argparse.Namespace) -> FoldOptions:
         markers = list(args.protect_marker)
     else:
         markers = None
-    if args.keep_directives:
+    # Directives are kept unless asked otherwise: losing one changes how the file builds or is checked.
+    if not args.strip_directives:
         base = list(DEFAULT_MARKERS) if markers is None else markers
         extra = [m for m in DIRECTIVE_MARKERS if m not in DEFAULT_MARKERS]
         markers = list(dict.fromkeys(base + extra))
@@ -63,6 +64,7 @@ def _fold_options(args: argparse.Namespace) -> FoldOptions:
         budget_bytes=args.budget_bytes,
         budget_chars=args.budget_chars,
         markers=None if markers is None else tuple(markers),
+        directives=not args.strip_directives,
         report=args.report,
     )
 
@@ -301,12 +303,19 @@ def build_parser() -> argparse.ArgumentParser:
         help="protect every line containing TEXT; repeatable; replaces the default markers",
     )
     markers.add_argument(
-        "--no-protect-markers", action="store_true", help="protect no line by marker, not even the default ones"
-    )
-    fold_command.add_argument(
-        "--keep-directives",
+        "--no-protect-markers",
         action="store_true",
-        help="also protect comments that tools act on (# type:, //go:build, eslint-disable, ...)",
+        help="protect no line by marker, not even the default ones (directives stay kept unless --strip-directives)",
+    )
+    directives = fold_command.add_mutually_exclusive_group()
+    directives.add_argument(
+        "--strip-directives",
+        action="store_true",
+        help="let comments that tools act on (# type:, //go:build, the cgo preamble, eslint-disable, ...)"
+        " be removed like any other comment; they are kept by default",
+    )
+    directives.add_argument(
+        "--keep-directives", action="store_true", help="keep comments that tools act on (the default)"
     )
     fold_command.add_argument(
         "--report",

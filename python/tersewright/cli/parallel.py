@@ -10,9 +10,10 @@ import itertools
 from concurrent.futures import ProcessPoolExecutor
 from dataclasses import dataclass
 from multiprocessing import get_context
-from typing import Generator, Optional, Sequence, Tuple, Union
+from typing import Generator, List, Optional, Sequence, Tuple, Union
 
-from .. import Engine
+from .. import Engine, detect_language, profile_info
+from ..directives import directive_ranges
 from .errors import reason
 from .reporting import ReportDigest, digest
 from .sources import Source, decode_text, path_hint
@@ -28,6 +29,7 @@ class FoldOptions:
     budget_bytes: Optional[int]
     budget_chars: Optional[int]
     markers: Optional[Tuple[str, ...]]
+    directives: bool = False
     report: str = "none"
 
     @property
@@ -52,8 +54,22 @@ class NotFolded:
 Outcome = Union[Folded, NotFolded]
 
 
+def _directive_ranges(text: str, path: Optional[str], options: FoldOptions) -> Optional[List[Tuple[int, int]]]:
+    """The ranges that keep directives no marker can name, with the profile's own; None when there are none."""
+    if '"C"' not in text:  # the only such directive today is the cgo preamble
+        return None
+    language = options.language if options.language is not None else detect_language(text, path)
+    ranges = directive_ranges(text, language)
+    if not ranges:
+        return None
+    # Ranges given to a fold replace the profile's: keep those too.
+    own = [(r["start"], r["end"]) for r in profile_info(options.profile)["preservation"]["protected_ranges"]]
+    return own + ranges
+
+
 def fold_text(engine: Engine, text: str, name: str, path: Optional[str], options: FoldOptions) -> Folded:
     """Fold one text; name is how its report calls it, path the hint for detecting its language."""
+    ranges = _directive_ranges(text, path, options) if options.directives else None
     result = engine.fold(
         text,
         profile=options.profile,
@@ -62,6 +78,7 @@ def fold_text(engine: Engine, text: str, name: str, path: Optional[str], options
         allow_lossy=options.allow_lossy,
         budget_bytes=options.budget_bytes,
         budget_chars=options.budget_chars,
+        protected_ranges=ranges,
         protected_line_markers=None if options.markers is None else list(options.markers),
     )
     return Folded(result.output, digest(result.report, name, options.report, options.budgeted))
