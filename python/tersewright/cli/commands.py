@@ -29,7 +29,21 @@ MAX_COUNT = 2**64 - 1
 
 
 def _unknown_profile(name: str) -> CliError:
-    return CliError(f"unknown profile '{name}' (choose from {', '.join(profiles())})")
+    return CliError(f"unknown profile '{_escaped(name)}' (choose from {', '.join(profiles())})")
+
+
+def _escaped(name: str) -> str:
+    """A name from the command line as it can be shown: bytes that are not UTF-8 as \\xNN."""
+    return name.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace")
+
+
+def _is_text(name: str) -> bool:
+    """Whether a name from the command line is UTF-8; other bytes reach Python as surrogate escapes."""
+    try:
+        name.encode("utf-8")
+        return True
+    except UnicodeEncodeError:
+        return False
 
 
 def _only_stdin(paths: Sequence[str]) -> bool:
@@ -76,12 +90,16 @@ def check_profile_and_language(profile: str, language: Optional[str]) -> None:
     then whether the profile exists.
     """
     try:
-        profile_info(profile)
-        unknown_profile = False
+        # No profile is named by bytes that are not UTF-8 text.
+        unknown_profile = not _is_text(profile)
+        if not unknown_profile:
+            profile_info(profile)
     except UnknownProfileError:
         unknown_profile = True
     except ValueError as error:
         raise CliError(str(error)) from None
+    if language is not None and not _is_text(language):
+        raise CliError(f"unknown language: {_escaped(language).lower()}")
     if language is not None:
         try:
             # Which names mean a language (ids, aliases, extensions) is the engine's to say; folding
@@ -204,6 +222,8 @@ def command_profiles(args: argparse.Namespace) -> int:
         return EXIT_OK
     if args.name is not None:
         try:
+            if not _is_text(args.name):
+                raise UnknownProfileError(args.name)
             info = profile_info(args.name)
         except UnknownProfileError:
             raise _unknown_profile(args.name) from None
