@@ -115,6 +115,10 @@ TEST(Apply, OutputAndKeptSegments) {
                                         map_offset(lead, 1), map_offset(lead, 4)}),
             (std::vector<std::uint64_t>{2, 3, 5, 0, 0, 2}));
   EXPECT_EQ(map_range(mid, {2, 5}), (ByteRange{2, 2}));
+  // A range that starts where a replaced stretch ended starts after its stand-in, not inside it.
+  const auto stand_in = apply_edits("abcdefgh", {Edit{"XYZ", 2, 5, Rule::interface_only}}).kept;
+  EXPECT_EQ(map_range(stand_in, {5, 7}), (ByteRange{5, 7}));
+  EXPECT_EQ(map_range(stand_in, {3, 5}), (ByteRange{2, 5}));
 }
 
 TEST(Tally, FirstOccurrenceOrderAndNetBytes) {
