@@ -22,6 +22,7 @@ from ._core import (
     supported_languages,
 )
 from .directives import DIRECTIVE_MARKERS, directive_ranges  # noqa: F401  (comments that tools act on)
+from .fit import FitEntry, FitResult, FitSkip, fit
 
 # The module's exceptions and classes name "_core" as their module. Registering it under that name
 # lets pickle find them again in another process (a worker pool, a distributed scheduler) once that
@@ -46,4 +47,8 @@ __all__ = [
     "__version__",
     "DIRECTIVE_MARKERS",
     "directive_ranges",
+    "fit",
+    "FitResult",
+    "FitEntry",
+    "FitSkip",
 ]
