@@ -22,12 +22,27 @@ from ._core import (
     supported_languages,
 )
 from .directives import DIRECTIVE_MARKERS, directive_ranges  # noqa: F401  (comments that tools act on)
-from .fit import FitEntry, FitResult, FitSkip, fit
 
 # The module's exceptions and classes name "_core" as their module. Registering it under that name
 # lets pickle find them again in another process (a worker pool, a distributed scheduler) once that
 # process has imported tersewright.
 sys.modules.setdefault("_core", _core)
+
+# Fitting (and the bundles it writes) is loaded on first use, so that importing the package stays cheap
+# for callers that only fold.
+_LAZY = {"fit": "fit", "FitResult": "fit", "FitEntry": "fit", "FitSkip": "fit"}
+
+
+def __getattr__(name):
+    module = _LAZY.get(name)
+    if module is None:
+        raise AttributeError(f"module 'tersewright' has no attribute {name!r}")
+    from importlib import import_module
+
+    value = getattr(import_module(f".{module}", __name__), name)
+    globals()[name] = value
+    return value
+
 
 __all__ = [
     "Engine",
