@@ -30,7 +30,7 @@ sys.modules.setdefault("_core", _core)
 
 # Fitting (and the bundles it writes) is loaded on first use, so that importing the package stays cheap
 # for callers that only fold.
-_LAZY = {"fit": "fit", "FitResult": "fit", "FitEntry": "fit", "FitSkip": "fit"}
+_LAZY = {"fit": "fitting", "FitResult": "fitting", "FitEntry": "fitting", "FitSkip": "fitting"}
 
 
 def __getattr__(name):

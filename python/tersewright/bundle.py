@@ -183,7 +183,8 @@ def render_file(style: str, file: BundleFile) -> str:
         text, added = _terminated(file.text or "")
         fence = _fence(text)
         tail = NO_FINAL_NEWLINE + "\n" if added else ""
-        return f"## {path}\n\n{fence}{file.language}\n{text}{fence}\n{tail}\n"
+        info = "text" if file.language == "unknown" else file.language
+        return f"## {path}\n\n{fence}{info}\n{text}{fence}\n{tail}\n"
     if style == "xml":
         attributes = f' language="{file.language}"'
         if file.profile is not None:
@@ -258,10 +259,17 @@ def split_bundle(bundle: str, style: str) -> List[Tuple[str, Optional[str]]]:
     return _split_plain(bundle)
 
 
+def _lines(text: str) -> List[str]:
+    """The lines of a text, each with its LF; only LF ends a line in a bundle."""
+    lines = [line + "\n" for line in text.split("\n")]
+    lines[-1] = lines[-1][:-1]
+    return lines if lines[-1] else lines[:-1]
+
+
 def _split_plain(bundle: str) -> List[Tuple[str, Optional[str]]]:
     files: List[Tuple[str, Optional[str]]] = []
     current: Optional[Tuple[str, List[str]]] = None
-    for line in bundle.splitlines(keepends=True):
+    for line in _lines(bundle):
         match = _PLAIN_HEADER.fullmatch(line.rstrip("\n"))
         if match:
             if current is not None:
@@ -279,7 +287,7 @@ def _split_plain(bundle: str) -> List[Tuple[str, Optional[str]]]:
 
 
 def _split_markdown(bundle: str) -> List[Tuple[str, Optional[str]]]:
-    lines = bundle.splitlines(keepends=True)
+    lines = _lines(bundle)
     files: List[Tuple[str, Optional[str]]] = []
     index = 0
     while index < len(lines):

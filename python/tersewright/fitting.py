@@ -71,7 +71,8 @@ def kind_of(language: str) -> str:
 class FitEntry:
     """Where one input ended: the rung (a profile, a chain "a+b", or "omitted") and its size before and after.
 
-    reports holds one Report per fold of the chain, the last one being report; none when omitted.
+    text is its folded text as the bundle holds it (None when omitted); reports holds one Report per
+    fold of the chain, the last one being report, and none when omitted.
     """
 
     path: str
@@ -82,6 +83,7 @@ class FitEntry:
     behavior_preserving: bool
     kept: bool = False
     reports: Tuple[_core.Report, ...] = ()
+    text: Optional[str] = None
 
     @property
     def report(self) -> Optional[_core.Report]:
@@ -107,6 +109,7 @@ class FitEntry:
             "kept": self.kept,
             "report": None if self.report is None else self.report.to_dict(),
             "reports": [r.to_dict() for r in self.reports],
+            "text": self.text,
         }
 
     def to_json(self) -> str:
@@ -274,6 +277,8 @@ def keeps(patterns: Sequence[str], *paths: str) -> bool:
     """Whether a pattern names one of the paths: the path itself, a folder above it, or a glob matching it."""
     for pattern in patterns:
         clean = os.path.normpath(pattern).replace(os.sep, "/") if pattern else pattern
+        if clean == ".":
+            return True
         for path in paths:
             path = os.path.normpath(path).replace(os.sep, "/")
             if path == clean or path.startswith(clean.rstrip("/") + "/") or fnmatch.fnmatchcase(path, pattern):
@@ -637,7 +642,7 @@ def fit(
         at = climb.at
         assert at is not None
         plan.append(FitEntry(item.label, item.language, search.profile_of(index), search.before[index],
-                             0 if at.note is not None else at.size, at.preserving, item.kept, at.reports))  # fmt: skip
+                             0 if at.note is not None else at.size, at.preserving, item.kept, at.reports, at.text))  # fmt: skip
     return FitResult(text, met, size, limit, metric, tokenizer_name, tuple(plan), tuple(skipped), style)
 
 
