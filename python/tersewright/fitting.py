@@ -364,7 +364,7 @@ def _gather(sources: Any, patterns: Sequence[str]) -> Tuple[List[_Input], List[F
 
     def add(label: str, shown: str, text: Optional[str], reason: str, failed: bool = False) -> None:
         if text is None:
-            skipped.append(FitSkip(shown, reason, failed))
+            skipped.append(FitSkip(label, reason, failed))
             return
         if label in labels:
             raise ValueError(f"two inputs would be shown as {label!r}: {labels[label]!r} and {shown!r}")
@@ -556,6 +556,8 @@ def fit(
     check_style(style)
     resolved = resolve_ladder(ladder)
     patterns = _patterns(keep)
+    if isinstance(protected_line_markers, str):
+        raise TypeError("protected_line_markers is a sequence of markers, not one str")
     markers: Optional[List[str]] = None if protected_line_markers is None else list(protected_line_markers)
     if keep_directives:
         base = list(DEFAULT_MARKERS) if markers is None else markers
