@@ -79,9 +79,8 @@ def directory_tree(paths: Sequence[str]) -> str:
     for path in paths:
         node = root
         parts = [part for part in path.split("/") if part not in ("", ".")]
-        for part in parts[:-1]:
-            child = node.setdefault(part + "/", {})
-            node = child if isinstance(child, dict) else node
+        for part in parts[:-1]:  # a folder's key ends with "/", so a file and a folder may share a name
+            node = node.setdefault(part + "/", {})
         if parts:
             node.setdefault(parts[-1], None)
     lines: List[str] = []

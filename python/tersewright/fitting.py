@@ -211,9 +211,10 @@ def _measure(metric: str, tokenizer: Any) -> Callable[[str], int]:
         return len
     if tokenizer is None:
         raise ValueError("metric 'tokens' needs a tokenizer (an object with count(text)); or use metric='bytes'")
-    count = getattr(tokenizer, "count", None)
-    if not callable(count):
+    method = getattr(tokenizer, "count", None)
+    if not callable(method):
         raise TypeError(f"the tokenizer has no count(text) method: {type(tokenizer).__name__}")
+    count: Callable[[str], Any] = method
 
     def tokens(text: str) -> int:
         value = count(text)
@@ -424,16 +425,26 @@ class _Climb:
 
 
 class _Search:
-    def __init__(self, inputs, ladder, measure, engine, markers, directives, style, metric):
-        self.inputs: List[_Input] = inputs
-        self.measure: Callable[[str], int] = measure
+    def __init__(
+        self,
+        inputs: List[_Input],
+        ladder: Mapping[str, Tuple[Chain, ...]],
+        measure: Callable[[str], int],
+        engine: Any,
+        markers: Optional[List[str]],
+        directives: bool,
+        style: str,
+        metric: str,
+    ):
+        self.inputs = inputs
+        self.measure = measure
         self.engine = engine
         self.markers = markers
         self.directives = directives
         self.style = style
         self.metric = metric
         self.before = [measure(item.text) for item in inputs]
-        self.climbs = []
+        self.climbs: List[_Climb] = []
         for item in inputs:
             chains = ladder.get(item.language) or ladder[kind_of(item.language)]
             self.climbs.append(_Climb(chains))

@@ -177,7 +177,7 @@ FRAGMENTS = ["# c\n", "x = 1  # why\n", "def f():\n    '''Doc.'''\n    return 1\
 texts = st.lists(st.sampled_from(FRAGMENTS) | st.text(max_size=5), max_size=12).map("".join)
 names = st.sampled_from(["a.py", "b/c.py", "d.md", "e.log", "f.json", "g.txt", "h.go", "i.ts"])
 inputs_st = st.lists(st.tuples(names, texts), max_size=6, unique_by=lambda pair: pair[0])
-PROPERTY = settings(max_examples=60, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+PROPERTY = settings(max_examples=100, deadline=None, suppress_health_check=[HealthCheck.too_slow])
 
 
 def piece(path, text):
