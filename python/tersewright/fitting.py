@@ -586,12 +586,17 @@ def fit(
 
     head_sizes: Dict[Tuple[int, int], int] = {}
 
+    # What does not depend on the plan but the header's counts: the tree (measured once, since it can
+    # be long), the separators between files and the end.
+    count = len(inputs)
+    constant = measure(render_tail(style, count)) + max(count - 1, 0) * measure(separator(style))
+    if tree_text:
+        constant += measure(render_head(style, None, tree_text)) - measure(render_head(style, None, None))
+
     def fixed() -> int:
         key = (lossy, omitted)
         if key not in head_sizes:
-            count = len(inputs)
-            head_sizes[key] = (measure(render_head(style, header(True), tree_text)) + measure(render_tail(style, count))
-                               + max(count - 1, 0) * measure(separator(style)))  # fmt: skip
+            head_sizes[key] = measure(render_head(style, header(True), None)) + constant
         return head_sizes[key]
 
     pieces = 0

@@ -192,15 +192,15 @@ def rung(entry):
 
 @PROPERTY
 @given(inputs=inputs_st, keep=st.lists(names, max_size=2), limits=st.lists(st.integers(0, 900), min_size=2, max_size=2),
-       metric=st.sampled_from(["bytes", "characters", "tokens"]), style=st.sampled_from(STYLES))  # fmt: skip
-def test_the_search_keeps_its_promises(inputs, keep, limits, metric, style):
+       metric=st.sampled_from(["bytes", "characters", "tokens"]), style=st.sampled_from(STYLES), tree=st.booleans())
+def test_the_search_keeps_its_promises(inputs, keep, limits, metric, style, tree):  # fmt: skip
     small, large = sorted(limits)
-    options = dict(metric=metric, tokenizer=Words() if metric == "tokens" else None, keep=keep, style=style)
+    options = dict(metric=metric, tokenizer=Words() if metric == "tokens" else None, keep=keep, style=style, tree=tree)
     measure = {"bytes": lambda t: len(t.encode()), "characters": len, "tokens": Words().count}[metric]
     floor = tersewright.fit(inputs, 0, **options)
     tight, loose = tersewright.fit(inputs, small, **options), tersewright.fit(inputs, large, **options)
     for result, limit in [(tight, small), (loose, large)]:
-        assert result.met == (result.size <= limit)
+        assert result.met == (result.size <= limit) and result.size == measure(result.text)
         assert result.met or limit < floor.size  # met whenever the most reduced bundle meets the limit
         assert not any(e.kept and (e.lossy or e.omitted) for e in result.plan)
         if style == "plain" and any(e.lossy or e.omitted for e in result.plan):
