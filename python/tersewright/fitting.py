@@ -100,7 +100,7 @@ class FitEntry:
 
     def to_dict(self) -> Dict[str, Any]:
         return {
-            "path": self.path,
+            "path": display_path(self.path),
             "language": self.language,
             "profile": self.profile,
             "before": self.before,
@@ -125,7 +125,7 @@ class FitSkip:
     failed: bool = False
 
     def to_dict(self) -> Dict[str, Any]:
-        return {"path": self.path, "reason": self.reason, "failed": self.failed}
+        return {"path": display_path(self.path), "reason": self.reason, "failed": self.failed}
 
 
 @dataclass(frozen=True)

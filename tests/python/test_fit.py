@@ -135,8 +135,10 @@ def test_paths_skips_and_labels(tmp_path):
     (root / "b.txt").write_text("text\n")
     (root / "bin.dat").write_bytes(b"\x00\x01")
     (root / "latin.txt").write_bytes(b"caf\xe9\n")
+    (root / os.fsdecode(b"name\xff.txt")).write_text("odd name\n")
     whole = tersewright.fit([root], 10**6, metric="characters")
-    assert [e.path for e in whole.plan] == ["a/z.py", "b.txt"]
+    assert [e.path for e in whole.plan] == ["a/z.py", "b.txt", os.fsdecode(b"name\xff.txt")]
+    assert "==> name\ufffd.txt <==\nodd name\n" in whole.text and "name\ufffd.txt" in whole.to_json()
     assert [(s.path, s.reason) for s in whole.skipped] == [("bin.dat", "holds NUL bytes (binary)"),
                                                            ("latin.txt", "not UTF-8 text")]
     assert "2 skipped (not text or unreadable)" in whole.text.split("\n")[0]
