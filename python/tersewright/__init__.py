@@ -28,6 +28,22 @@ from .directives import DIRECTIVE_MARKERS, directive_ranges  # noqa: F401  (comm
 # process has imported tersewright.
 sys.modules.setdefault("_core", _core)
 
+# Fitting (and the bundles it writes) is loaded on first use, so that importing the package stays cheap
+# for callers that only fold.
+_LAZY = {"fit": "fitting", "FitResult": "fitting", "FitEntry": "fitting", "FitSkip": "fitting"}
+
+
+def __getattr__(name):
+    module = _LAZY.get(name)
+    if module is None:
+        raise AttributeError(f"module 'tersewright' has no attribute {name!r}")
+    from importlib import import_module
+
+    value = getattr(import_module(f".{module}", __name__), name)
+    globals()[name] = value
+    return value
+
+
 __all__ = [
     "Engine",
     "FoldRequest",
@@ -46,4 +62,8 @@ __all__ = [
     "__version__",
     "DIRECTIVE_MARKERS",
     "directive_ranges",
+    "fit",
+    "FitResult",
+    "FitEntry",
+    "FitSkip",
 ]

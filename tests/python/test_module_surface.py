@@ -20,7 +20,9 @@ ATTRIBUTES = [
 
 def test_attributes_in_their_fixed_order_reexported_by_the_package():
     assert [name for name in vars(core) if not name.startswith("__") or name == "__version__"] == ATTRIBUTES
-    assert (core.__version__, core.__doc__, sorted(tersewright.__all__)) == ("0.1.0", "", sorted(ATTRIBUTES))
+    package_own = ["DIRECTIVE_MARKERS", "directive_ranges", "fit", "FitResult", "FitEntry", "FitSkip"]
+    assert (core.__version__, core.__doc__, sorted(tersewright.__all__)) == ("0.1.0", "", sorted(ATTRIBUTES + package_own))
+    assert all(hasattr(tersewright, name) for name in package_own)
     assert all(getattr(tersewright, name) is getattr(core, name) for name in ATTRIBUTES)
     for name in ATTRIBUTES[:8]:  # the classes, then the exceptions
         cls, module = getattr(core, name), "builtins" if name in ATTRIBUTES[:4] else "_core"
