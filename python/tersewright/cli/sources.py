@@ -87,6 +87,7 @@ def read_source(location: str) -> bytes:
     fd = os.open(location, os.O_RDONLY | os.O_CLOEXEC)
     try:
         before = os.fstat(fd)
+        regular = stat.S_ISREG(before.st_mode)
         chunks: List[bytes] = []
         size = 0
         while True:
@@ -95,7 +96,11 @@ def read_source(location: str) -> bytes:
                 break
             chunks.append(chunk)
             size += len(chunk)
-        if stat.S_ISREG(before.st_mode):
+            # A file that grows while it is read (a log being written) is not read without end. Files
+            # of the kernel's (/proc) say they are empty and are read to their end.
+            if regular and 0 < before.st_size < size:
+                raise SourceChanged("changed while being read")
+        if regular:
             # Pipes and devices named on the command line have nothing to compare.
             after = os.fstat(fd)
             if (after.st_size, after.st_mtime_ns) != (before.st_size, before.st_mtime_ns):
