@@ -58,7 +58,9 @@ def make(root, files):
 
 # --------------------------------------------------------------------------- ignore files against git
 GIT_TREE = {
-    ".gitignore": "*.log\n!keep.log\nbuild/\n/top.txt\ndoc/**/draft.md\n\\#lit\ntrail\\ \n",
+    ".gitignore": "*.log\n!keep.log\nbuild/\n/top.txt\ndoc/**/draft.md\n\\#lit\ntrail\\ \n"
+                  "[[:digit:]]*.tmp\nx[![:alpha:]]y\n[[:punct:]]p\n",
+    "1.tmp": "", "a.tmp": "", "x1y": "", "xay": "", "!p": "", "ap": "",
     "a.log": "", "keep.log": "", "top.txt": "", "sub/top.txt": "", "build/out.txt": "", "sub/build": "",
     "doc/draft.md": "", "doc/x/y/draft.md": "", "#lit": "", "trail ": "", "trail": "", "secret.txt": "",
     "sub/secret.txt": "", "sub/x.log": "",
@@ -98,8 +100,10 @@ def test_ignore_files_agree_with_git(repository, walked):
     assert done.returncode == 0, done.stderr
     assert sorted(headers(done)) == expected
     if walked == ".":  # git's verdicts are the interesting ones, not a tree where everything is kept
-        assert {"keep.log", "sub/top.txt", "nested/n.log", "neg/deep/b.py", "trail", "dironly/e/d"} <= set(expected)
-        assert not {"a.log", "top.txt", "secret.txt", "sub/secret.txt", "#lit", "trail ", "nested/local.txt",
+        assert {"keep.log", "sub/top.txt", "nested/n.log", "neg/deep/b.py", "trail", "dironly/e/d", "a.tmp", "xay",
+                "ap"} <= set(expected)
+        assert not {"a.log", "top.txt", "secret.txt", "sub/secret.txt", "#lit", "trail ", "nested/local.txt", "1.tmp",
+                    "x1y", "!p",
                     "reinc/skip/keep.txt", "doc/x/y/draft.md", "dironly/d/f.txt", "neg/a.txt"} & set(expected)
 
 

@@ -45,6 +45,56 @@ class Rule:
         return self.matches_below or found.groupdict().get(_DIRECTORY_MARK) is None
 
 
+# POSIX character classes, which git's patterns take inside brackets and pathspec leaves to Python's
+# regular expressions (which do not know them), spelled as the ranges they stand for in the C locale.
+# No range holds a ']' (the brackets must still end where they did) or a '/' (which splits a pattern
+# before its brackets are read, and which brackets never match in a path), and none starts with '!',
+# which would turn the brackets around.
+_CHARACTER_CLASSES = {
+    "alnum": "0-9A-Za-z", "alpha": "A-Za-z", "blank": " \t", "cntrl": "\x00-\x1f\x7f", "digit": "0-9",
+    "graph": "\"-.0-~!", "lower": "a-z", "print": " -.0-~", "punct": "\"-.:-@[-`{-~!",
+    "space": " \t\n\r\x0b\x0c", "upper": "A-Z", "xdigit": "0-9A-Fa-f",
+}
+
+
+def _expand_character_classes(body: str) -> str:
+    """Spell out each [:name:] inside a bracket expression of a pattern as its ranges."""
+    if "[:" not in body:
+        return body
+    out: List[str] = []
+    i, end = 0, len(body)
+    while i < end:
+        if body[i] == "\\":
+            out.append(body[i : i + 2])
+            i += 2
+            continue
+        if body[i] != "[":
+            out.append(body[i])
+            i += 1
+            continue
+        j = i + 1
+        if j < end and body[j] in "!^":
+            j += 1
+        if j < end and body[j] == "]":
+            j += 1  # a ']' first in the brackets is one of the characters
+        parts = [body[i:j]]
+        while j < end and body[j] != "]":
+            close = body.find(":]", j + 2) if body.startswith("[:", j) else -1
+            if close != -1 and body[j + 2 : close] in _CHARACTER_CLASSES:
+                parts.append(_CHARACTER_CLASSES[body[j + 2 : close]])
+                j = close + 2
+            else:
+                parts.append(body[j])
+                j += 1
+        if j >= end:
+            out.append("[")  # never closed: a plain '['
+            i += 1
+            continue
+        out.append("".join(parts) + "]")
+        i = j + 1
+    return "".join(out)
+
+
 def _trim_trailing_spaces(text: str) -> str:
     """Drop trailing spaces as git does: all of them, unless the last one is escaped."""
     end = len(text)
@@ -79,7 +129,7 @@ def compile_rule(line: str) -> Optional[Rule]:
     if body.startswith(("!", "#")):
         # Only the first '!' negates; what follows is matched as written.
         body = "\\" + body
-    body = _bracket_edge_whitespace(body)
+    body = _bracket_edge_whitespace(_expand_character_classes(body))
     if not body or body == "/":
         return None
     try:
