@@ -168,43 +168,47 @@ def _within(path: str, root: str) -> bool:
         return False
 
 
-def _parent_ignore_files(root_real: str) -> Tuple[List[IgnoreFile], List[Tuple[str, str]]]:
+class _IgnoreFiles:
+    """Ignore files as they are read, in order of precedence, and the ones that could not be read."""
+
+    def __init__(self) -> None:
+        self.found: List[IgnoreFile] = []
+        self.failures: List[Tuple[str, str]] = []
+
+    def read(self, path: str, shown: str, prefix: str, strip: int, from_git: bool) -> None:
+        try:
+            rules = read_ignore_file(path)
+        except OSError as error:
+            self.failures.append((shown, reason(error)))
+            return
+        if rules:
+            self.found.append(IgnoreFile(tuple(rules), prefix, strip, from_git))
+
+
+def _parent_ignore_files(root_real: str) -> _IgnoreFiles:
     """The ignore files of the directories above root, up to its repository's top, deepest first.
 
     Outside a repository there are none: only a repository says how far up its rules reach. A root
     that is itself a repository's top starts its own rules, read as the walk enters it.
     """
-    top = repository_root(os.path.dirname(root_real)) if not os.path.lexists(os.path.join(root_real, ".git")) else None
-    found: List[IgnoreFile] = []
-    failures: List[Tuple[str, str]] = []
+    files = _IgnoreFiles()
+    if os.path.lexists(os.path.join(root_real, ".git")):
+        return files
+    top = repository_root(os.path.dirname(root_real))
     if top is None:
-        return found, failures
-    directory = os.path.dirname(root_real)
-    while True:
+        return files
+    directory = root_real
+    while directory != top:
+        directory = os.path.dirname(directory)
         prefix = os.path.relpath(root_real, directory).replace(os.sep, "/") + "/"
         for name in (PLAIN_IGNORE, GIT_IGNORE):
             path = os.path.join(directory, name)
-            try:
-                rules = read_ignore_file(path)
-            except OSError as error:
-                failures.append((path, reason(error)))
-                continue
-            if rules:
-                found.append(IgnoreFile(tuple(rules), prefix, 0, from_git=name == GIT_IGNORE))
-        if directory == top:
-            break
-        directory = os.path.dirname(directory)
+            files.read(path, path, prefix, 0, from_git=name == GIT_IGNORE)
     git_dir = git_directory(top)
     if git_dir is not None:
         prefix = os.path.relpath(root_real, top).replace(os.sep, "/") + "/"
-        try:
-            rules = read_ignore_file(exclude_file(git_dir))
-        except OSError as error:
-            failures.append((exclude_file(git_dir), reason(error)))
-            rules = None
-        if rules:
-            found.append(IgnoreFile(tuple(rules), prefix, 0, from_git=True))
-    return found, failures
+        files.read(exclude_file(git_dir), exclude_file(git_dir), prefix, 0, from_git=True)
+    return files
 
 
 @dataclass
@@ -250,46 +254,32 @@ class _Walk:
         self.visited.add(found)
         ignores = inherited
         if self.options.ignore_files:
-            ignores, failures = self._ignores_here(location, relative, entries, inherited)
-            for path, why in failures:
+            here = self._ignores_here(location, relative, {entry.name for entry in entries}, inherited)
+            ignores = here.found
+            for path, why in here.failures:
                 yield self._failure(path, why)
         self.stack.append(_Directory(relative, found, iter(entries), ignores))
 
-    def _ignores_here(
-        self, location: str, relative: str, entries: List[os.DirEntry[str]], inherited: List[IgnoreFile]
-    ) -> Tuple[List[IgnoreFile], List[Tuple[str, str]]]:
+    def _ignores_here(self, location: str, relative: str, names: Set[str], inherited: List[IgnoreFile]) -> _IgnoreFiles:
         """The ignore files that apply in a directory, deepest first: its own, then those above.
 
         A directory holding a .git starts a repository of its own, where the .gitignore files above
         it no longer apply and its own exclude file does.
         """
-        names = {entry.name for entry in entries}
         strip = len(relative) + 1 if relative else 0
-        own: List[IgnoreFile] = []
-        failures: List[Tuple[str, str]] = []
+        files = _IgnoreFiles()
         for name in (PLAIN_IGNORE, GIT_IGNORE):
-            if name not in names:
-                continue
-            try:
-                rules = read_ignore_file(os.path.join(location, name))
-            except OSError as error:
-                failures.append((_shown_under(self.root, os.path.join(relative, name)), reason(error)))
-                continue
-            if rules:
-                own.append(IgnoreFile(tuple(rules), "", strip, from_git=name == GIT_IGNORE))
+            if name in names:
+                shown = _shown_under(self.root, os.path.join(relative, name))
+                files.read(os.path.join(location, name), shown, "", strip, from_git=name == GIT_IGNORE)
         if ".git" not in names:
-            return own + inherited, failures
-        below = [ignore for ignore in inherited if not ignore.from_git]
+            files.found.extend(inherited)
+            return files
+        files.found.extend(ignore for ignore in inherited if not ignore.from_git)
         git_dir = git_directory(location)
         if git_dir is not None:
-            try:
-                rules = read_ignore_file(exclude_file(git_dir))
-            except OSError as error:
-                failures.append((exclude_file(git_dir), reason(error)))
-                rules = None
-            if rules:
-                below.append(IgnoreFile(tuple(rules), "", strip, from_git=True))
-        return own + below, failures
+            files.read(exclude_file(git_dir), exclude_file(git_dir), "", strip, from_git=True)
+        return files
 
     def _left_out(self, name: str, relative: str, is_dir: bool, ignores: List[IgnoreFile]) -> bool:
         """Whether --glob, the ignore files or the hidden-name rule leave an entry out, in that order."""
@@ -318,8 +308,9 @@ class _Walk:
             return
         inherited: List[IgnoreFile] = []
         if self.options.ignore_files:
-            inherited, failures = _parent_ignore_files(self.root_real)
-            for path, why in failures:
+            above = _parent_ignore_files(self.root_real)
+            inherited = above.found
+            for path, why in above.failures:
                 yield self._failure(path, why)
         yield from self._enter(self.root, "", (root_stat.st_dev, root_stat.st_ino), inherited)
         while self.stack:
