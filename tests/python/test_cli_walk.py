@@ -122,7 +122,7 @@ WALKS = [
     (["--glob", "!*.py"], ["b.txt", "big.txt"]),
     (["-g", "*.py", "-g", "!sub/"], ["a.py"]),
     (["-g", "!*.py", "-g", "sub/*.py"], ["sub/c.py"]),  # the later glob wins
-    # as in ripgrep, a glob overrides the ignore files and the hidden rule (not inside ignored directories)
+    # a glob overrides the ignore files and the hidden rule (not inside ignored directories)
     (["-g", "*.txt"], [".hidden.txt", "b.txt", "big.txt", "ign.txt", "plain.txt"]),
     (["--max-filesize", "1K"], ["a.py", "b.txt", "sub/c.py"]),
     (["--max-filesize", "2000"], PLAIN),

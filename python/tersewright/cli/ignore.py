@@ -1,4 +1,4 @@
-"""Which entries of a walked tree are left out: ignore files, hidden names and --glob patterns.
+"""Which entries of a walked tree are left out by ignore files and --glob patterns.
 
 The pattern language is git's, parsed by pathspec. Two points of git's behaviour are ours to keep:
 a pattern matches a path itself, never the files under a matching directory (those are left out
