@@ -323,7 +323,7 @@ def walk_paths(paths: Sequence[str]) -> List[Tuple[str, str, str, str]]:
         raise OSError(str(error)) from None
     walked = []
     for source in sources:
-        label = os.path.relpath(os.path.abspath(source.shown), common).replace(os.sep, "/")
+        label = os.path.relpath(os.path.abspath(source.path), common).replace(os.sep, "/")
         walked.append((label, source.shown, source.location, source.skip))
     return walked
 

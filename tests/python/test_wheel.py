@@ -56,13 +56,14 @@ def test_wheel_holds_the_package_and_its_metadata(installed):
         package = {name.split("/", 1)[1] for name in names if name.startswith("tersewright/")}
         assert package == {
             "__init__.py", "__main__.py", "directives.py", "_core.pyi", "py.typed",
-            *(f"cli/{name}.py" for name in ("__init__", "commands", "errors", "outputs", "parallel",
+            *(f"cli/{name}.py" for name in ("__init__", "commands", "errors", "ignore", "outputs", "parallel",
                                             "reporting", "sources")),
             "_core" + sysconfig.get_config_var("EXT_SUFFIX"),
         }
         metadata = archive.read("tersewright-0.1.0.dist-info/METADATA").decode()
         entry_points = archive.read("tersewright-0.1.0.dist-info/entry_points.txt").decode()
     assert "\nVersion: 0.1.0\n" in metadata and "\nRequires-Python: >=3.9\n" in metadata
+    assert "\nRequires-Dist: pathspec>=0.11\n" in metadata
     assert "tersewright = tersewright.cli:main" in entry_points
 
 

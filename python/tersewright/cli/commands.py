@@ -2,7 +2,8 @@
 
 Exit status: 0 on success; 1 when ``--fail-over-budget`` is given and some file missed its budget;
 2 for usage errors, unknown profiles or languages, unreadable inputs and unwritable outputs, each
-reported as one line on standard error.
+reported as one line on standard error. An input that cannot be read does not stop the others: the
+run folds the rest and ends with status 2.
 """
 
 from __future__ import annotations
@@ -17,9 +18,21 @@ from .. import Engine, UnknownProfileError, __version__, detect_language, fold, 
 from ..directives import DEFAULT_MARKERS, DIRECTIVE_MARKERS
 from .errors import CliError, reason
 from .outputs import Bundle, Mirror, OutputFile
-from .parallel import FoldOptions, Folded, NotFolded, fold_source, fold_sources, fold_text
-from .reporting import PROG, REPORT_MODES, Diagnostics, Tally
-from .sources import collect_sources, decode_text, identity, path_hint, read_detection_text
+from .parallel import BINARY, FoldOptions, Folded, NotFolded, fold_source, fold_sources, fold_text
+from .reporting import (
+    NORMAL,
+    PROG,
+    QUIET,
+    REPORT_MODES,
+    VERBOSE,
+    Diagnostics,
+    Tally,
+    budget_phrase,
+    folded_line,
+    language_hint,
+    not_folded_line,
+)
+from .sources import WalkOptions, collect_sources, decode_text, identity, path_hint, read_detection_text, stat_failure
 
 EXIT_OK = 0
 EXIT_OVER_BUDGET = 1
@@ -111,15 +124,19 @@ def check_profile_and_language(profile: str, language: Optional[str]) -> None:
         raise _unknown_profile(profile)
 
 
-def _finish_single(args: argparse.Namespace, outcome: Folded) -> int:
+def _finish_single(args: argparse.Namespace, outcome: Folded, name: str) -> int:
     output = OutputFile(args.output)
     try:
         output.write(outcome.output.encode("utf-8"))
         output.commit()
     finally:
         output.discard()
+    diagnostics = Diagnostics(sys.stderr, verbosity=args.verbosity)
     if outcome.report.text:
-        Diagnostics(sys.stderr).line(outcome.report.text)
+        diagnostics.line(outcome.report.text)
+    diagnostics.detail(folded_line(outcome.report))
+    if outcome.report.over_budget:
+        diagnostics.notice(f"{name}: {budget_phrase(outcome.report)}")
     if args.fail_over_budget and outcome.report.over_budget:
         return EXIT_OVER_BUDGET
     return EXIT_OK
@@ -131,45 +148,55 @@ def _fold_stdin(args: argparse.Namespace, options: FoldOptions) -> int:
     text = decode_text(sys.stdin.buffer.read())
     if text is None:
         raise CliError("standard input is not UTF-8 text")
-    return _finish_single(args, fold_text(Engine(), text, "<stdin>", None, options))
+    outcome = fold_text(Engine(), text, "<stdin>", None, options)
+    hint = "" if options.language is not None else language_hint(outcome.report)
+    if hint:
+        Diagnostics(sys.stderr, verbosity=args.verbosity).notice(hint)
+    return _finish_single(args, outcome, "standard input")
 
 
 def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[str]) -> int:
     excluded = frozenset(i for i in (identity(args.output), identity(args.output_dir)) if i is not None)
-    sources, any_directory = collect_sources(paths, excluded)
+    sources, any_directory = collect_sources(paths, excluded, _walk_options(args))
 
     if not any_directory and len(sources) == 1 and args.output_dir is None:
         outcome = fold_source(sources[0], options)
         if isinstance(outcome, NotFolded):
-            # A file named on its own is only skipped for not being text.
-            raise CliError(outcome.message if outcome.failed else f"cannot fold {sources[0].shown}: not UTF-8 text")
-        return _finish_single(args, outcome)
+            # A file named on its own that cannot be folded fails, a binary one too: nothing would be written.
+            raise CliError(outcome.message if outcome.failed else not_folded_line(sources[0].shown, BINARY, True))
+        return _finish_single(args, outcome, sources[0].shown)
 
     destination: Union[Bundle, Mirror] = (
         Bundle(args.output) if args.output_dir is None else Mirror(args.output_dir, sources)
     )
-    diagnostics = Diagnostics(sys.stderr, len(sources))
+    diagnostics = Diagnostics(sys.stderr, len(sources), args.verbosity)
     tally = Tally()
     outcomes = fold_sources(sources, options, args.jobs)
     try:
         for source, outcome in zip(sources, outcomes):
             if isinstance(outcome, NotFolded):
+                # A file that cannot be read is reported and counted; the others are still folded.
                 if outcome.failed:
-                    raise CliError(outcome.message)
-                tally.skipped += 1
-                diagnostics.notice(outcome.message)
+                    tally.failed += 1
+                    diagnostics.failure(outcome.message)
+                else:
+                    tally.skipped += 1
+                    diagnostics.detail(outcome.message)
             else:
                 destination.add(source, outcome.output.encode("utf-8"))
                 tally.add(outcome.report)
                 if outcome.report.text:
                     diagnostics.line(outcome.report.text)
+                diagnostics.detail(folded_line(outcome.report))
             diagnostics.advance(source.shown)
         destination.commit()
     finally:
         outcomes.close()
         diagnostics.finish()
         destination.discard()
-    diagnostics.line(tally.summary())
+    diagnostics.notice(tally.summary())
+    if tally.failed:
+        return EXIT_ERROR
     if args.fail_over_budget and tally.over_budget:
         return EXIT_OVER_BUDGET
     return EXIT_OK
@@ -243,22 +270,27 @@ def command_detect(args: argparse.Namespace) -> int:
     if _only_stdin(args.paths):
         print(f"-\t{detect_language(read_detection_text(sys.stdin.buffer))}")
         return EXIT_OK
-    diagnostics = Diagnostics(sys.stderr)
-    sources, _ = collect_sources(args.paths, frozenset())
+    diagnostics = Diagnostics(sys.stderr, verbosity=args.verbosity)
+    sources, _ = collect_sources(args.paths, frozenset(), _walk_options(args))
+    failed = False
     for source in sources:
         if source.skip:
-            diagnostics.notice(f"skipping {source.shown}: {source.skip}")
+            failed = failed or source.failed
+            (diagnostics.failure if source.failed else diagnostics.detail)(
+                not_folded_line(source.shown, source.skip, source.failed)
+            )
             continue
         try:
             with open(source.location, "rb") as handle:
                 text = read_detection_text(handle)
         except OSError as error:
-            raise CliError(f"cannot read {source.shown}: {reason(error)}") from None
-        language = detect_language(text, path_hint(source.shown))
-        # Bytes, so that a file name that is not UTF-8 comes out as it is on disk.
-        sys.stdout.buffer.write(os.fsencode(source.shown) + b"\t" + language.encode() + b"\n")
+            failed = True
+            diagnostics.failure(not_folded_line(source.shown, stat_failure(error), True))
+            continue
+        language = detect_language(text, path_hint(source.path))
+        sys.stdout.buffer.write(source.shown.encode("utf-8") + b"\t" + language.encode() + b"\n")
     sys.stdout.flush()
-    return EXIT_OK
+    return EXIT_ERROR if failed else EXIT_OK
 
 
 # --------------------------------------------------------------------------- arguments
@@ -279,6 +311,54 @@ def _jobs(text: str) -> int:
     return value if value > 0 else (os.cpu_count() or 1)
 
 
+SIZE_SUFFIXES = {"": 1, "K": 1024, "M": 1024**2, "G": 1024**3}
+
+
+def _size(text: str) -> int:
+    """A size in bytes, with an optional K, M or G suffix in units of 1024."""
+    number, suffix = (text[:-1], text[-1:].upper()) if text[-1:].isalpha() else (text, "")
+    if suffix not in SIZE_SUFFIXES or not number.isdigit():
+        raise argparse.ArgumentTypeError(f"not a size (bytes, or a number with K, M or G): '{text}'")
+    return int(number) * SIZE_SUFFIXES[suffix]
+
+
+def _walk_options(args: argparse.Namespace) -> WalkOptions:
+    return WalkOptions(
+        ignore_files=not args.no_ignore,
+        hidden=args.hidden,
+        globs=tuple(args.glob or ()),
+        max_filesize=args.max_filesize,
+    )
+
+
+def _add_walk_options(parser: argparse.ArgumentParser) -> None:
+    """The options of commands that walk directories: what to take, and how much to say."""
+    parser.add_argument(
+        "--no-ignore", action="store_true", help="take files that .gitignore, .ignore and .git/info/exclude leave out"
+    )
+    parser.add_argument("--hidden", action="store_true", help="take hidden files and directories (.git stays out)")
+    parser.add_argument(
+        "-g",
+        "--glob",
+        action="append",
+        metavar="PATTERN",
+        help="take only files matching this gitignore-style pattern, relative to each directory walked;"
+        " a leading '!' leaves matches out; repeatable, later ones win",
+    )
+    parser.add_argument(
+        "--max-filesize", type=_size, metavar="SIZE", help="skip files larger than SIZE bytes (suffixes K, M, G)"
+    )
+    verbosity = parser.add_mutually_exclusive_group()
+    verbosity.add_argument(
+        "-q", "--quiet", dest="verbosity", action="store_const", const=QUIET, default=NORMAL,
+        help="say nothing on standard error but failures (and the reports asked for with --report)",
+    )
+    verbosity.add_argument(
+        "-v", "--verbose", dest="verbosity", action="store_const", const=VERBOSE,
+        help="also list every file skipped, with the reason, and every file folded",
+    )
+
+
 def build_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog=PROG,
@@ -294,9 +374,11 @@ def build_parser() -> argparse.ArgumentParser:
         description=(
             "Fold one input to standard output, or several files and directories into one bundle"
             " (each file preceded by a '==> PATH <==' line) or into --output-dir. Directories are"
-            " walked in sorted order; files that are not UTF-8 text are skipped with a notice;"
-            " symbolic links are followed only inside the tree; .git, .hg, .svn and .bzr are not"
-            " walked."
+            " walked in sorted order, leaving out what .gitignore, .ignore and .git/info/exclude"
+            " ignore and hidden entries; binary files are skipped; symbolic links are followed only"
+            " inside the tree; .git, .hg, .svn and .bzr are not walked. Paths named on the command"
+            " line are always taken. A file that cannot be read, or is not UTF-8 text, is reported"
+            " and the others are still folded; the run then ends with status 2."
         ),
     )
     fold_command.add_argument(
@@ -352,6 +434,7 @@ def build_parser() -> argparse.ArgumentParser:
     fold_command.add_argument(
         "--fail-over-budget", action="store_true", help="exit with status 1 when some output misses its budget"
     )
+    _add_walk_options(fold_command)
     fold_command.set_defaults(handler=command_fold)
 
     describe = commands.add_parser("profiles", help="list the profiles, or describe one as JSON")
@@ -361,6 +444,7 @@ def build_parser() -> argparse.ArgumentParser:
 
     detect = commands.add_parser("detect", help="print the detected language of each file")
     detect.add_argument("paths", nargs="+", metavar="PATH", help="files or directories; '-' for standard input")
+    _add_walk_options(detect)
     detect.set_defaults(handler=command_detect)
     return parser
 

@@ -14,9 +14,8 @@ from typing import Generator, List, Optional, Sequence, Tuple, Union
 
 from .. import Engine, detect_language, profile_info
 from ..directives import directive_ranges
-from .errors import reason
-from .reporting import ReportDigest, digest
-from .sources import Source, decode_text, path_hint
+from .reporting import ReportDigest, digest, not_folded_line
+from .sources import Source, SourceChanged, path_hint, read_source, stat_failure
 
 
 @dataclass(frozen=True)
@@ -45,13 +44,21 @@ class Folded:
 
 @dataclass(frozen=True)
 class NotFolded:
-    """A source left alone: skipped with a notice, or failed, which ends the run."""
+    """A source left alone: skipped on purpose, or failed (reported, and the run ends with status 2).
+
+    message is the line that says so, without the program's name.
+    """
 
     message: str
     failed: bool = False
 
+    @classmethod
+    def of(cls, source: Source, why: str, failed: bool) -> "NotFolded":
+        return cls(not_folded_line(source.shown, why, failed), failed)
+
 
 Outcome = Union[Folded, NotFolded]
+BINARY = "binary file"
 
 
 def _directive_ranges(text: str, path: Optional[str], options: FoldOptions) -> Optional[List[Tuple[int, int]]]:
@@ -85,19 +92,27 @@ def fold_text(engine: Engine, text: str, name: str, path: Optional[str], options
 
 
 def fold_source(source: Source, options: FoldOptions) -> Outcome:
-    """Read and fold one file. Runs in worker processes too, so it only returns data."""
+    """Read and fold one file. Runs in worker processes too, so it only returns data.
+
+    A file holding a NUL byte is binary and skipped; one that is not UTF-8, or that cannot be read
+    whole and unchanged, fails.
+    """
     if source.skip:
-        return NotFolded(f"skipping {source.shown}: {source.skip}")
+        return NotFolded.of(source, source.skip, source.failed)
     try:
-        with open(source.location, "rb") as handle:
-            data = handle.read()
+        data = read_source(source.location)
     except OSError as error:
-        return NotFolded(f"cannot read {source.shown}: {reason(error)}", failed=True)
-    text = decode_text(data)
-    if text is None:
-        return NotFolded(f"skipping {source.shown}: not UTF-8 text")
+        return NotFolded.of(source, stat_failure(error), failed=True)
+    except SourceChanged as change:
+        return NotFolded.of(source, str(change), failed=True)
+    if b"\0" in data:
+        return NotFolded.of(source, BINARY, failed=False)
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError:
+        return NotFolded.of(source, "not UTF-8 text", failed=True)
     # Building an engine costs about a microsecond, so each file gets its own.
-    return fold_text(Engine(), text, source.shown, path_hint(source.shown), options)
+    return fold_text(Engine(), text, source.shown, path_hint(source.path), options)
 
 
 def fold_sources(sources: Sequence[Source], options: FoldOptions, jobs: int) -> Generator[Outcome, None, None]:

@@ -2,17 +2,56 @@
 
 from __future__ import annotations
 
+import os
 import shutil
+import stat
+import sys
+import time
+import unicodedata
 from dataclasses import dataclass
-from typing import Any, Dict, Optional, TextIO
+from typing import Any, Dict, Optional, TextIO, Tuple
 
 from .. import Report
 
 PROG = "tersewright"
 REPORT_MODES = ("none", "text", "json")
-# A progress bar only pays for the noise when a run has more than a handful of files.
+# How much a run says on standard error besides failures: -q, the default, -v.
+QUIET, NORMAL, VERBOSE = -1, 0, 1
+# A progress bar only pays for the noise when a run has more than a handful of files or takes a while.
 PROGRESS_MIN_FILES = 8
+PROGRESS_DELAY = 1.0
 PROGRESS_WIDTH = 24
+_ESCAPES = {"\\": "\\\\", '"': '\\"', "\n": "\\n", "\t": "\\t", "\r": "\\r"}
+
+
+def _is_control(character: str) -> bool:
+    return unicodedata.category(character) == "Cc"
+
+
+def quote_path(path: str) -> str:
+    r"""A path as every line we print shows it.
+
+    A name holding a control character (a line feed, a tab, an escape) or bytes that are not UTF-8
+    (which reach Python as surrogate escapes) would break a line of the bundle, of detect's output or
+    of a message, so it is written in double quotes with C escapes: \\, \", \n, \t, \r, and \xNN for
+    each byte of any other control character and for each byte that is not UTF-8. So is a name that
+    starts with a double quote, which would otherwise read as a quoted one. Other names are written
+    as they are.
+    """
+    if not path.startswith('"') and not any(_is_control(c) or "\udc80" <= c <= "\udcff" for c in path):
+        return path
+    parts = ['"']
+    for character in path:
+        if character in _ESCAPES:
+            parts.append(_ESCAPES[character])
+        elif "\udc80" <= character <= "\udcff":
+            parts.append(f"\\x{ord(character) - 0xDC00:02x}")
+        elif _is_control(character):
+            parts.extend(f"\\x{byte:02x}" for byte in character.encode("utf-8"))
+        else:
+            parts.append(character)
+    parts.append('"')
+    return "".join(parts)
 
 
 def _isatty(stream: TextIO) -> bool:
@@ -22,14 +61,36 @@ def _isatty(stream: TextIO) -> bool:
         return False
 
 
-class Diagnostics:
-    """Standard error: notices, reports, the summary and, on a terminal, a progress bar."""
+def _same_terminal(stream: TextIO, other: TextIO) -> bool:
+    try:
+        mine, theirs = os.fstat(stream.fileno()), os.fstat(other.fileno())
+    except (AttributeError, ValueError, OSError):
+        return False
+    if (mine.st_dev, mine.st_ino) == (theirs.st_dev, theirs.st_ino):
+        return True
+    # /dev/tty and /dev/pts/N are two names of one terminal: the device numbers tell.
+    return stat.S_ISCHR(mine.st_mode) and stat.S_ISCHR(theirs.st_mode) and mine.st_rdev == theirs.st_rdev
 
-    def __init__(self, stream: TextIO, total: int = 0):
+
+def progress_wanted(stream: TextIO, output: TextIO) -> bool:
+    """A bar on a terminal that does not also show the output, and that can move its cursor."""
+    return _isatty(stream) and not _same_terminal(stream, output) and os.environ.get("TERM") != "dumb"
+
+
+class Diagnostics:
+    """Standard error: failures, notices, reports, the summary and, on a terminal, a progress bar.
+
+    Failures and the reports asked for with --report always come; notices (the summary among them)
+    unless quiet; details (each skip and each folded file) only when verbose.
+    """
+
+    def __init__(self, stream: TextIO, total: int = 0, verbosity: int = NORMAL, output: Optional[TextIO] = None):
         self.stream = stream
         self.total = total
+        self.verbosity = verbosity
         self.done = 0
-        self.bar = total > PROGRESS_MIN_FILES and _isatty(stream)
+        self.bar = total > 0 and verbosity > QUIET and progress_wanted(stream, output or sys.stdout)
+        self._started = time.monotonic()
         self._drawn = False
 
     def line(self, text: str) -> None:
@@ -37,12 +98,22 @@ class Diagnostics:
         self.stream.write(text + "\n")
         self.stream.flush()
 
-    def notice(self, text: str) -> None:
+    def failure(self, text: str) -> None:
         self.line(f"{PROG}: {text}")
+
+    def notice(self, text: str) -> None:
+        if self.verbosity >= NORMAL:
+            self.line(f"{PROG}: {text}")
+
+    def detail(self, text: str) -> None:
+        if self.verbosity >= VERBOSE:
+            self.line(f"{PROG}: {text}")
 
     def advance(self, label: str) -> None:
         self.done += 1
         if not self.bar:
+            return
+        if self.total <= PROGRESS_MIN_FILES and time.monotonic() - self._started <= PROGRESS_DELAY:
             return
         columns = shutil.get_terminal_size((80, 24)).columns
         filled = PROGRESS_WIDTH * self.done // self.total
@@ -101,6 +172,12 @@ class ReportDigest:
     input_bytes: int
     output_bytes: int
     over_budget: bool
+    name: str = ""
+    language: str = ""
+    profile: str = ""
+    input_lines: int = 0
+    # With a budget: the output's size, the limit and their unit ("bytes" or "characters").
+    budget: Optional[Tuple[int, int, str]] = None
 
 
 def digest(report: Report, name: str, mode: str, budgeted: bool) -> ReportDigest:
@@ -120,15 +197,59 @@ def digest(report: Report, name: str, mode: str, budgeted: bool) -> ReportDigest
         input_bytes=report.input_bytes,
         output_bytes=report.output_bytes,
         over_budget=budget is not None and not budget["met"],
+        name=name,
+        language=str(report.detected_language),
+        profile=report.profile,
+        input_lines=report.input_lines,
+        budget=None if budget is None else (_int(budget["output"]), _int(budget["limit"]), budget["metric"]),
     )
+
+
+def budget_phrase(report: ReportDigest) -> str:
+    """How far a fold missed its budget, as a phrase: 'output 120 bytes is over the budget of 100'."""
+    if report.budget is None:
+        return ""
+    size, limit, unit = report.budget
+    return f"output {size} {unit} is over the budget of {limit}"
+
+
+def not_folded_line(shown: str, why: str, failed: bool) -> str:
+    """The line for a path left alone: 'PATH: REASON' for a failure, 'PATH: skipped (REASON)' else."""
+    return f"{shown}: {why}" if failed else f"{shown}: skipped ({why})"
+
+
+# The kinds content detection can name; none of them is a programming language, which only a file
+# name or --language can tell.
+NOT_CODE = frozenset({"unknown", "text", "markdown", "log", "json"})
+# Below this many lines a text is too short to be worth a word about its language.
+FEW_LINES = 3
+
+
+def language_hint(report: ReportDigest) -> str:
+    """For standard input folded without --language as something other than code: how to name it."""
+    if report.language not in NOT_CODE or report.input_lines <= FEW_LINES:
+        return ""
+    found = "no language detected" if report.language == "unknown" else f"detected as {report.language}"
+    return f"standard input: {found}; if it is source code, name its language with --language"
+
+
+def folded_line(report: ReportDigest) -> str:
+    """One file's fold in a line: its path, language, sizes and profile."""
+    text = (
+        f"{report.name}: {report.language}, {report.input_bytes} -> {report.output_bytes} bytes,"
+        f" profile {report.profile}"
+    )
+    return f"{text}, {budget_phrase(report)}" if report.over_budget else text
 
 
 @dataclass
 class Tally:
-    """The counts behind the summary line that ends a run over several files."""
+    """The counts behind the summary line that ends a run over several files; failed counts every path
+    that could not be read, a directory as one."""
 
     files: int = 0
     skipped: int = 0
+    failed: int = 0
     bytes_in: int = 0
     bytes_out: int = 0
     over_budget: int = 0
@@ -143,6 +264,6 @@ class Tally:
         reduction = 0.0 if self.bytes_in == 0 else max(0.0, 1.0 - self.bytes_out / self.bytes_in)
         files = "file" if self.files == 1 else "files"
         return (
-            f"{PROG}: {self.files} {files} folded, {self.skipped} skipped, {self.bytes_in} bytes in,"
-            f" {self.bytes_out} bytes out, {reduction:.1%} reduction, {self.over_budget} over budget"
+            f"{self.files} {files} folded, {self.skipped} skipped, {self.failed} failed,"
+            f" {self.bytes_in} bytes in, {self.bytes_out} bytes out, {reduction:.1%} reduction, {self.over_budget} over budget"
         )
