@@ -490,7 +490,7 @@ def fold_paths(
     if partition_bytes < 1:
         raise ValueError(f"partition_bytes must be at least 1, not {partition_bytes}")
     client = _current_client(client)
-    named = [paths] if isinstance(paths, (str, bytes, os.PathLike)) else list(paths)
+    named = [os.fsdecode(p) for p in ([paths] if isinstance(paths, (str, bytes, os.PathLike)) else paths)]
     target_dir = None if output_dir is None else os.path.abspath(os.fspath(output_dir))
     # A second run into the same folder does not fold the first run's outputs.
     excluded = frozenset(i for i in [identity(target_dir)] if i is not None)
