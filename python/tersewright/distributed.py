@@ -1,8 +1,8 @@
 """Folding corpora on a Dask cluster: trees of files, or texts held in a ``dask.dataframe`` column.
 
 The engine folds one text on one thread; a corpus of many files scales out over the workers of a
-Dask cluster the caller already runs. Files are grouped into partitions of about ``partition_bytes``
-of input, each folded as one task, and the results come back in the order of the walk whatever order
+Dask cluster the caller already runs. Files are grouped into partitions of a few megabytes of input,
+each folded as one task, and the results come back in the order of the walk whatever order
 the tasks finished in, so the outputs and the summary are the same as a serial run's.
 
 Nothing is lost when a worker dies: the scheduler runs its tasks again elsewhere, and every file a
@@ -64,6 +64,11 @@ __all__ = [
 # Large enough that a task's scheduling cost (a few milliseconds) is small beside its folding
 # (several seconds at a few megabytes per second), small enough to spread a corpus over many workers.
 DEFAULT_PARTITION_BYTES = 16 * 1024 * 1024
+# Unless asked for a size, a corpus small for the cluster is cut finer, so that each worker thread
+# gets a few partitions (and a slow one is not left with a large share at the end), down to a size
+# whose task still costs far more than its scheduling.
+PARTITIONS_PER_THREAD = 4
+MIN_PARTITION_BYTES = 1024 * 1024
 # Partitions submitted ahead of the one being collected when the texts come back to the caller:
 # enough per worker thread to keep it busy, few enough that the results waiting their turn stay small.
 WINDOW_PER_THREAD = 4
@@ -251,15 +256,25 @@ def _size(source: Source) -> int:
         return 0  # the worker reports why it cannot read the file
 
 
-def partitions(sources: Sequence[Source], partition_bytes: int) -> List[List[Source]]:
-    """Consecutive runs of sources of about partition_bytes of input each; a larger file stands alone."""
-    if partition_bytes < 1:
+def _check_partition_bytes(partition_bytes: Optional[int]) -> None:
+    if partition_bytes is not None and partition_bytes < 1:
         raise ValueError(f"partition_bytes must be at least 1, not {partition_bytes}")
+
+
+def partitions(sources: Sequence[Source], partition_bytes: Optional[int], threads: int = 1) -> List[List[Source]]:
+    """Consecutive runs of sources of about partition_bytes of input each; a larger file stands alone.
+
+    Without a size: DEFAULT_PARTITION_BYTES, or less when that would leave worker threads idle.
+    """
+    _check_partition_bytes(partition_bytes)
+    sizes = [_size(source) for source in sources]
+    if partition_bytes is None:
+        share = -(-sum(sizes) // (PARTITIONS_PER_THREAD * max(1, threads)))
+        partition_bytes = min(DEFAULT_PARTITION_BYTES, max(MIN_PARTITION_BYTES, share))
     groups: List[List[Source]] = []
     current: List[Source] = []
     filled = 0
-    for source in sources:
-        size = _size(source)
+    for source, size in zip(sources, sizes):
         if current and filled + size > partition_bytes:
             groups.append(current)
             current, filled = [], 0
@@ -284,13 +299,14 @@ def _outcomes(
     sources: Sequence[Source],
     options: FoldOptions,
     output_dir: Optional[str],
-    partition_bytes: int,
+    partition_bytes: Optional[int],
 ) -> Generator[Outcome, None, None]:
     """The outcome of each source, in the order of sources, from one task per partition."""
-    groups = partitions([_absolute(s) for s in sources], partition_bytes)
+    threads = _threads(client)
+    groups = partitions([_absolute(s) for s in sources], partition_bytes, threads)
     # Outputs written by the workers leave only reports to collect: every task can be in flight.
     # Texts coming back wait for their turn in the caller's memory: keep a window of them.
-    window = len(groups) if output_dir is not None else WINDOW_PER_THREAD * _threads(client)
+    window = len(groups) if output_dir is not None else WINDOW_PER_THREAD * threads
     run = uuid.uuid4().hex
     pending: Deque[distributed.Future] = deque()
     queued = iter(enumerate(groups))
@@ -361,7 +377,7 @@ def fold_sources_on_cluster(
     sources: Sequence[Source],
     options: FoldOptions,
     scheduler: Union[str, distributed.Client],
-    partition_bytes: int = DEFAULT_PARTITION_BYTES,
+    partition_bytes: Optional[int] = None,
 ) -> Generator[Outcome, None, None]:
     """What ``fold --scheduler`` needs: the outcome of each source, in the order of sources.
 
@@ -457,7 +473,7 @@ def fold_paths(
     profile: str = "safe",
     client: Optional[distributed.Client] = None,
     output_dir: Optional[StrPath] = None,
-    partition_bytes: int = DEFAULT_PARTITION_BYTES,
+    partition_bytes: Optional[int] = None,
     language: Optional[str] = None,
     allow_lossy: Optional[bool] = None,
     budget_bytes: Optional[int] = None,
@@ -468,7 +484,8 @@ def fold_paths(
     """Fold the files under paths on a Dask cluster, as ``tersewright fold`` would.
 
     The inputs are walked as the command line walks them (sorted, depth first, text files only) and
-    folded in tasks of about ``partition_bytes`` of input each. With ``output_dir`` (a path every
+    folded in tasks of about ``partition_bytes`` of input each (by default 16 MB, or less when the
+    corpus is small for the cluster, so that every worker thread gets a few tasks). With ``output_dir`` (a path every
     worker can reach) the workers write each folded file there, mirroring the trees as
     ``--output-dir`` does, and the summary holds the reports only; without it the folded texts come
     back in the summary. ``client=None`` uses the current Dask client.
@@ -487,8 +504,7 @@ def fold_paths(
         keep_directives=keep_directives,
         report="json",
     )
-    if partition_bytes < 1:
-        raise ValueError(f"partition_bytes must be at least 1, not {partition_bytes}")
+    _check_partition_bytes(partition_bytes)
     client = _current_client(client)
     named = [os.fsdecode(p) for p in ([paths] if isinstance(paths, (str, bytes, os.PathLike)) else paths)]
     target_dir = None if output_dir is None else os.path.abspath(os.fspath(output_dir))

@@ -79,7 +79,7 @@ def check_same_as_serial(summary, corpus, written=None):
     assert outputs == serial
 
 
-@pytest.mark.parametrize("partition_bytes,to_disk", [(1, True), (4096, True), (16 << 20, True), (4096, False)])
+@pytest.mark.parametrize("partition_bytes,to_disk", [(1, True), (4096, True), (None, True), (4096, False)])
 def test_fold_paths_matches_the_serial_command_line(client, corpus, partition_bytes, to_disk, monkeypatch):
     base, _, _ = corpus
     monkeypatch.chdir(base)
