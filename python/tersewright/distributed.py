@@ -74,7 +74,7 @@ MIN_PARTITION_BYTES = 1024 * 1024
 WINDOW_PER_THREAD = 4
 FOLDED_COLUMNS = ("output", "input_bytes", "output_bytes", "behavior_preserving", "syntax_valid", "report_json")
 TEMP_SUFFIX = ".tersewright-partial"
-NAME_MAX = 255
+NAME_MAX = 255  # bytes in a file name on the usual Linux file systems
 
 
 # --------------------------------------------------------------------------- options
@@ -165,11 +165,12 @@ def _file_mode() -> int:
     return 0o666 & ~_umask
 
 
-def _temp_name(name: str) -> str:
-    temp = f".{name}{TEMP_SUFFIX}"
-    if len(os.fsencode(temp)) <= NAME_MAX:
-        return temp
-    return f".{hashlib.sha256(os.fsencode(name)).hexdigest()[:32]}{TEMP_SUFFIX}"
+def _temp_stem(name: str) -> str:
+    """A hidden name for target's temporary files: the target's own when it leaves room for more."""
+    encoded = os.fsencode(name)
+    if len(encoded) + 1 + 16 + len(TEMP_SUFFIX) <= NAME_MAX:
+        return f".{name}"
+    return f".{hashlib.sha256(encoded).hexdigest()[:32]}"
 
 
 def _claim_temp(target: str) -> Tuple[int, str]:
@@ -180,9 +181,14 @@ def _claim_temp(target: str) -> Tuple[int, str]:
     when its holder dies) keeps two live attempts apart: the second one uses a name of its own.
     """
     directory, name = os.path.split(target)
-    temp = os.path.join(directory, _temp_name(name))
+    stem = _temp_stem(name)
+    temp = os.path.join(directory, stem + TEMP_SUFFIX)
     for _ in range(3):
-        fd = os.open(temp, os.O_WRONLY | os.O_CREAT | os.O_CLOEXEC, 0o600)
+        try:
+            # Never through a symbolic link: whatever it leads to is not ours to truncate.
+            fd = os.open(temp, os.O_WRONLY | os.O_CREAT | os.O_CLOEXEC | os.O_NOFOLLOW, 0o600)
+        except OSError:
+            break  # not a file we can take over: write through a name of our own
         try:
             fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
         except BlockingIOError:
@@ -205,7 +211,7 @@ def _claim_temp(target: str) -> Tuple[int, str]:
             os.close(fd)
             raise
         os.close(fd)
-    return tempfile.mkstemp(prefix=f".{name[:100]}.", suffix=TEMP_SUFFIX, dir=directory)
+    return tempfile.mkstemp(prefix=stem + ".", suffix=TEMP_SUFFIX, dir=directory)
 
 
 def write_atomically(target: str, data: bytes) -> None:

@@ -121,17 +121,18 @@ def test_a_file_failing_on_a_worker_is_reported_and_the_rest_goes_on(client, tmp
     assert "Is a directory" in summary.failed[0].message and (tmp_path / "out" / "b.py").read_text() == "x = 1\n"
 
 
-@pytest.mark.parametrize("leftover", ["killed attempt", "live attempt"])
-def test_outputs_are_written_whole_through_a_temporary_file(tmp_path, leftover):
-    temp = tmp_path / f".a.py{TEMP_SUFFIX}"
-    temp.write_bytes(b"half a fi")
+# what is at the temporary file's name before the write, and whether it is still there after
+@pytest.mark.parametrize("leftover,stays", [("killed attempt", False), ("live attempt", True), ("symbolic link", True)])
+def test_outputs_are_written_whole_through_a_temporary_file(tmp_path, leftover, stays):
+    temp, victim = tmp_path / f".a.py{TEMP_SUFFIX}", tmp_path / "victim"
+    victim.write_bytes(b"half a fi")
+    temp.symlink_to("victim") if leftover == "symbolic link" else temp.write_bytes(b"half a fi")
     with open(temp, "rb") as held:
         if leftover == "live attempt":
             fcntl.flock(held, fcntl.LOCK_EX)
         write_atomically(str(tmp_path / "a.py"), b"whole\n")
-    assert (tmp_path / "a.py").read_bytes() == b"whole\n"
-    # A dead attempt's file is taken over; a live one's is left to it.
-    assert sorted(p.name for p in tmp_path.iterdir()) == (["a.py"] if leftover == "killed attempt" else [".a.py" + TEMP_SUFFIX, "a.py"])
+    assert (tmp_path / "a.py").read_bytes() == b"whole\n" and victim.read_bytes() == b"half a fi"
+    assert sorted(p.name for p in tmp_path.iterdir()) == sorted(["a.py", "victim"] + [temp.name] * stays)
 
 
 TEXTS = ["import os  # c\n\n\n\nx = 1\n", "# T\n\n\n\nx  \n", '{"a":  1}', "{", "2024-05-01 10:00:00 INFO a\n" * 3, None, b"caf\xe9"]
