@@ -370,13 +370,19 @@ def connect(scheduler: str) -> Iterator[distributed.Client]:
         yield client
 
 
-def _current_client(client: Optional[distributed.Client]) -> distributed.Client:
-    if client is not None:
-        return client
-    try:
-        return distributed.default_client()
-    except ValueError:
-        raise ValueError("no Dask client: pass client=, or create a distributed.Client first") from None
+@contextlib.contextmanager
+def _client_for(client: Union[None, str, distributed.Client]) -> Iterator[distributed.Client]:
+    """The client given, the current one for None, or one connected for the run to an address or local:N."""
+    if isinstance(client, str):
+        with connect(client) as connected:
+            yield connected
+        return
+    if client is None:
+        try:
+            client = distributed.default_client()
+        except ValueError:
+            raise ValueError("no Dask client: pass client=, or create a distributed.Client first") from None
+    yield client
 
 
 def fold_sources_on_cluster(
@@ -391,10 +397,7 @@ def fold_sources_on_cluster(
     on ``local:N`` (started for the run and stopped at the end) or through a client. close() stops
     the run early.
     """
-    if not isinstance(scheduler, str):
-        yield from _outcomes(scheduler, sources, options, None, partition_bytes)
-        return
-    with connect(scheduler) as client:
+    with _client_for(scheduler) as client:
         yield from _outcomes(client, sources, options, None, partition_bytes)
 
 
@@ -477,7 +480,7 @@ def fold_paths(
     paths: Union[StrPath, Sequence[StrPath]],
     *,
     profile: str = "safe",
-    client: Optional[distributed.Client] = None,
+    client: Union[None, str, distributed.Client] = None,
     output_dir: Optional[StrPath] = None,
     partition_bytes: Optional[int] = None,
     language: Optional[str] = None,
@@ -494,7 +497,8 @@ def fold_paths(
     corpus is small for the cluster, so that every worker thread gets a few tasks). With ``output_dir`` (a path every
     worker can reach) the workers write each folded file there, mirroring the trees as
     ``--output-dir`` does, and the summary holds the reports only; without it the folded texts come
-    back in the summary. ``client=None`` uses the current Dask client.
+    back in the summary. ``client=None`` uses the current Dask client; a scheduler address or
+    ``local:N`` (see ``connect``) connects for the run.
 
     Options are checked before anything is walked; an input path that cannot be read raises
     OSError. A file that cannot be read or written on a worker is in ``summary.failed`` and the
@@ -511,7 +515,6 @@ def fold_paths(
         report="json",
     )
     _check_partition_bytes(partition_bytes)
-    client = _current_client(client)
     named = [os.fsdecode(p) for p in ([paths] if isinstance(paths, (str, bytes, os.PathLike)) else paths)]
     target_dir = None if output_dir is None else os.path.abspath(os.fspath(output_dir))
     # A second run into the same folder does not fold the first run's outputs.
@@ -522,7 +525,9 @@ def fold_paths(
 
     files: List[FoldedFile] = []
     skipped: List[SkippedFile] = []
-    for source, outcome in zip(sources, _outcomes(client, sources, options, target_dir, partition_bytes)):
+    with _client_for(client) as connected:
+        outcomes = list(_outcomes(connected, sources, options, target_dir, partition_bytes))
+    for source, outcome in zip(sources, outcomes):
         if isinstance(outcome, NotFolded):
             skipped.append(SkippedFile(source.shown, outcome.message, outcome.failed))
             continue

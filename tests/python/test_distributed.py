@@ -79,12 +79,15 @@ def check_same_as_serial(summary, corpus, written=None):
     assert outputs == serial
 
 
-@pytest.mark.parametrize("partition_bytes,to_disk", [(1, True), (4096, True), (None, True), (4096, False)])
-def test_fold_paths_matches_the_serial_command_line(client, corpus, partition_bytes, to_disk, monkeypatch):
+# partition size (None: the default), outputs written by the workers, client given by its scheduler's address
+@pytest.mark.parametrize("partition_bytes,to_disk,by_address", [
+    (1, True, False), (4096, True, False), (None, True, True), (4096, False, True)])
+def test_fold_paths_matches_the_serial_command_line(client, corpus, partition_bytes, to_disk, by_address, monkeypatch):
     base, _, _ = corpus
     monkeypatch.chdir(base)
     out = base / f"out-{partition_bytes}-{to_disk}"
-    summary = fold_paths(["tree"], client=client, partition_bytes=partition_bytes, output_dir=out if to_disk else None)
+    summary = fold_paths(["tree"], client=client.scheduler.address if by_address else client,
+                         partition_bytes=partition_bytes, output_dir=out if to_disk else None)
     check_same_as_serial(summary, corpus, out if to_disk else None)
     assert not summary.failed and {s.path for s in summary.skipped} == {"tree/bin.dat", "tree/latin1.txt", "tree/outside"}
 
@@ -110,7 +113,7 @@ def test_a_file_failing_on_a_worker_is_reported_and_the_rest_goes_on(client, tmp
     (tmp_path / "a.py").write_text("x = 1  # c\n")
     sources = [Source("a.py", str(tmp_path / "a.py"), "a.py"), Source("gone.py", str(tmp_path / "gone.py"), "gone.py"),
                Source("a2.py", str(tmp_path / "a.py"), "a2.py")]
-    outcomes = list(fold_sources_on_cluster(sources, fold_options(), client, partition_bytes=1))
+    outcomes = list(fold_sources_on_cluster(sources, fold_options(), client.scheduler.address, partition_bytes=1))
     assert [getattr(o, "output", None) or o.message for o in outcomes] == [
         "x = 1\n", "cannot read gone.py: No such file or directory", "x = 1\n"]
     (tmp_path / "in").mkdir()
