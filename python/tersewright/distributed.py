@@ -21,6 +21,7 @@ from __future__ import annotations
 import contextlib
 import fcntl
 import hashlib
+import itertools
 import json
 import os
 import tempfile
@@ -314,28 +315,51 @@ def _outcomes(
     # Texts coming back wait for their turn in the caller's memory: keep a window of them.
     window = len(groups) if output_dir is not None else WINDOW_PER_THREAD * threads
     run = uuid.uuid4().hex
-    pending: Deque[distributed.Future] = deque()
-    queued = iter(enumerate(groups))
+    tasks = itertools.count()
+    pending: Deque[Tuple[distributed.Future, List[Source]]] = deque()
+    queued = iter(groups)
 
-    def submit() -> None:
-        for index, group in queued:
-            pending.append(
-                client.submit(_fold_partition_task, group, options, output_dir, key=f"tersewright-fold-{run}-{index}")
-            )
-            return
+    def submit(group: List[Source], priority: int = 0) -> distributed.Future:
+        key = f"tersewright-fold-{run}-{next(tasks)}"
+        return client.submit(_fold_partition_task, group, options, output_dir, key=key, priority=priority)
+
+    def collect(future: distributed.Future, group: List[Source]) -> List[Outcome]:
+        try:
+            return future.result()
+        except distributed.KilledWorker:
+            pass
+        finally:
+            future.release()
+        # The scheduler gave up on the task after workers died running it. One file can do that (one
+        # too large for a worker's memory, say): fold the files one at a time, ahead of the other
+        # tasks, so that only the culprit is reported and the others are folded all the same.
+        return [alone(source) for source in group]
+
+    def alone(source: Source) -> Outcome:
+        # A task waiting on a worker that another task took down counts as having died with it: a
+        # file is blamed only when workers died on it twice.
+        for _ in range(2):
+            future = submit([source], priority=1)
+            try:
+                return future.result()[0]
+            except distributed.KilledWorker:
+                continue
+            finally:
+                future.release()
+        return NotFolded(f"cannot fold {source.shown}: the workers folding it died", failed=True)
 
     try:
-        for _ in range(max(1, window)):
-            submit()
+        for group in itertools.islice(queued, max(1, window)):
+            pending.append((submit(group), group))
         while pending:
-            future = pending.popleft()
-            outcomes = future.result()
-            future.release()
-            submit()
+            future, group = pending.popleft()
+            outcomes = collect(future, group)
+            for group in itertools.islice(queued, 1):
+                pending.append((submit(group), group))
             yield from outcomes
     finally:
         if pending:
-            client.cancel(list(pending))
+            client.cancel([future for future, _ in pending])
 
 
 # --------------------------------------------------------------------------- clients

@@ -16,6 +16,8 @@ import tersewright
 
 distributed = pytest.importorskip("distributed")
 dd = pytest.importorskip("dask.dataframe")
+import cloudpickle  # noqa: E402  (so does distributed)
+import dask  # noqa: E402
 import pandas as pd  # noqa: E402  (dask.dataframe brings it)
 
 from tersewright.distributed import (  # noqa: E402
@@ -42,7 +44,8 @@ ODD = {"broken.py": b"def (:\n  # c\n", "bad.json": b"{", "empty.txt": b"", "bin
 
 @pytest.fixture(scope="module")
 def client():
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+    # The scheduler gives up on a task after it took down two workers, rather than four.
+    with dask.config.set({"distributed.scheduler.allowed-failures": 1}), distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
                                   dashboard_address=None) as cluster, distributed.Client(cluster) as client:
         yield client
 
@@ -122,6 +125,30 @@ def test_a_file_failing_on_a_worker_is_reported_and_the_rest_goes_on(client, tmp
     summary = fold_paths([tmp_path / "a.py", tmp_path / "in"], client=client, output_dir=tmp_path / "out")
     assert [(s.path, s.failed) for s in summary.failed] == [(str(tmp_path / "a.py"), True)]
     assert "Is a directory" in summary.failed[0].message and (tmp_path / "out" / "b.py").read_text() == "x = 1\n"
+
+
+class Poison(distributed.WorkerPlugin):
+    """Every worker, restarted ones too, dies when it comes to fold a file called poison.txt."""
+
+    def setup(self, worker):
+        import tersewright.distributed as module
+
+        fold_one = module.fold_one
+        module.fold_one = lambda source, options: os._exit(1) if source.shown.endswith("poison.txt") else fold_one(source, options)
+
+
+def test_a_file_that_takes_its_worker_down_is_reported_and_the_rest_goes_on(client, tmp_path):
+    for name in ("a.txt", "poison.txt", "z.txt"):
+        (tmp_path / name).write_text(f"{name}  \n")
+    cloudpickle.register_pickle_by_value(sys.modules[__name__])
+    try:
+        client.register_worker_plugin(Poison(), name="poison")
+        summary = fold_paths([tmp_path], client=client)  # one partition of three files
+    finally:
+        client.unregister_worker_plugin("poison")
+        cloudpickle.unregister_pickle_by_value(sys.modules[__name__])
+    assert [f.output for f in summary.files] == ["a.txt\n", "z.txt\n"]
+    assert [s.message for s in summary.failed] == [f"cannot fold {tmp_path}/poison.txt: the workers folding it died"]
 
 
 # what is at the temporary file's name before the write, and whether it is still there after
