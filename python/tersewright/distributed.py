@@ -401,12 +401,14 @@ def _client_for(client: Union[None, str, distributed.Client]) -> Iterator[distri
         with connect(client) as connected:
             yield connected
         return
-    if client is None:
-        try:
-            client = distributed.default_client()
-        except ValueError:
-            raise ValueError("no Dask client: pass client=, or create a distributed.Client first") from None
-    yield client
+    if client is not None:
+        yield client
+        return
+    try:
+        current = distributed.default_client()
+    except ValueError:
+        raise ValueError("no Dask client: pass client=, or create a distributed.Client first") from None
+    yield current
 
 
 def fold_sources_on_cluster(
@@ -611,7 +613,7 @@ def _fold_column(texts: "pandas.Series", paths: Optional["pandas.Series"], optio
     engine = Engine()
     column = str(texts.name)
     rows: Dict[str, List[Any]] = {name: [] for name in FOLDED_COLUMNS}
-    hints = [None] * len(texts) if paths is None else [_path_of(p) for p in paths]
+    hints: List[Optional[str]] = [None] * len(texts) if paths is None else [_path_of(p) for p in paths]
     for value, path in zip(texts, hints):
         text = _text_of(value, column)
         if text is None:

@@ -127,6 +127,25 @@ def test_a_file_failing_on_a_worker_is_reported_and_the_rest_goes_on(client, tmp
     assert "Is a directory" in summary.failed[0].message and (tmp_path / "out" / "b.py").read_text() == "x = 1\n"
 
 
+# paths (under tmp_path), output directory, the error that refuses the run before anything is written
+REFUSED = [
+    (["in/a/y.log", "y.log"], "out", ValueError, r"in/a/y.log and .*y.log would both be written to .*out/y.log$"),
+    (["in/a"], "in/a", ValueError, r"^refusing to overwrite the input .*in/a/y.log with its folded text$"),
+    (["in"], "y.log", NotADirectoryError, r"^cannot write into .*y.log: not a directory$"),
+]
+
+
+@pytest.mark.parametrize("paths,output_dir,error,message", REFUSED)
+def test_fold_paths_refuses_to_overwrite_before_writing(client, tmp_path, paths, output_dir, error, message):
+    (tmp_path / "in" / "a").mkdir(parents=True)
+    for name in ("in/a/y.log", "y.log"):
+        (tmp_path / name).write_text("log  \n")
+    with pytest.raises(error, match=message):
+        fold_paths([tmp_path / p for p in paths], client=client, output_dir=tmp_path / output_dir)
+    assert sorted(p.name for p in tmp_path.rglob("*")) == ["a", "in", "y.log", "y.log"]
+    assert {p.read_text() for p in tmp_path.rglob("*.log")} == {"log  \n"}
+
+
 class Poison(distributed.WorkerPlugin):
     """Every worker, restarted ones too, dies when it comes to fold a file called poison.txt."""
 
