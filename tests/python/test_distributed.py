@@ -24,7 +24,8 @@ from tersewright.distributed import (  # noqa: E402
     TEMP_SUFFIX, fold_options, fold_partition, fold_paths, fold_series, fold_sources_on_cluster, write_atomically,
 )
 from tersewright.cli.sources import Source  # noqa: E402
-from test_cli import PACKAGE_ROOT, run  # noqa: E402
+
+PACKAGE_ROOT = str(Path(tersewright.__file__).resolve().parent.parent)
 
 KINDS = {
     "py": "import os  # why\n# type: ignore\nx = {n}   # trailing\n\n\n\ndef f{n}():\n    '''Doc.'''\n    return x\n",
@@ -67,6 +68,11 @@ def corpus(tmp_path_factory):
     done = run("fold", "tree", "--output-dir", "serial", "--report", "json", cwd=base)
     assert done.returncode == 0, done.stderr
     return base, snapshot(base / "serial"), done.stderr.decode().splitlines()
+
+
+def run(*args, cwd=None):
+    env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
+    return subprocess.run([sys.executable, "-m", "tersewright", *args], cwd=cwd, env=env, capture_output=True, timeout=120)
 
 
 def snapshot(root):
