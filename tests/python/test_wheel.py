@@ -55,7 +55,8 @@ def test_wheel_holds_the_package_and_its_metadata(installed):
         names = set(archive.namelist())
         package = {name.split("/", 1)[1] for name in names if name.startswith("tersewright/")}
         assert package == {
-            "__init__.py", "__main__.py", "directives.py", "_core.pyi", "py.typed",
+            "__init__.py", "__main__.py", "bundle.py", "directives.py", "distributed.py", "fitting.py", "_core.pyi",
+            "py.typed",
             *(f"cli/{name}.py" for name in ("__init__", "commands", "errors", "ignore", "outputs", "parallel",
                                             "reporting", "sources")),
             "_core" + sysconfig.get_config_var("EXT_SUFFIX"),
@@ -64,6 +65,7 @@ def test_wheel_holds_the_package_and_its_metadata(installed):
         entry_points = archive.read("tersewright-0.1.0.dist-info/entry_points.txt").decode()
     assert "\nVersion: 0.1.0\n" in metadata and "\nRequires-Python: >=3.9\n" in metadata
     assert "\nRequires-Dist: pathspec>=0.11\n" in metadata
+    assert "\nProvides-Extra: distributed\n" in metadata
     assert "tersewright = tersewright.cli:main" in entry_points
 
 
