@@ -272,6 +272,13 @@ def test_jobs_are_capped_at_the_cpus_and_keep_the_order(work):
     assert process.returncode == 0 and most == 1
 
 
+@pytest.mark.parametrize("lines", [1, 4000, 200000])  # in the main process, and in a worker beyond 64 KiB
+def test_standard_input_of_any_size_folds_whole(lines):
+    text = "a line of text  \n" * lines
+    done = run("fold", "--language", "text", stdin=text.encode())
+    assert (done.returncode, done.stdout.decode()) == (0, tersewright.fold(text, language="text").output)
+
+
 # --------------------------------------------------------------------------- JSON
 @pytest.mark.parametrize("content", ['{"a": [1, 2]}\n', '{"a": [1, 2]}', '[1,\n 2]\n\n'])
 def test_json_keeps_its_final_line_feed_and_its_report(work, content):

@@ -1,11 +1,12 @@
 """Folding the sources in worker processes, with the same results in the same order for any --jobs.
 
 A fold holds the interpreter lock from start to end, so a process that folds cannot run a signal
-handler until the fold returns. Every fold of the command line therefore runs in a worker process,
-and the main process only hands out work, collects results, writes them and, on a signal, stops the
-workers and cleans up at once. Workers are forked: a fork costs about a millisecond where starting
-an interpreter costs tens, and a worker finds the sources and options already in its memory, so
-only two indices go to it and only the folded text and the report it needs come back.
+handler until the fold returns. Folds that may take a while therefore run in worker processes, and
+the main process only hands out work, collects results, writes them and, on a signal, stops the
+workers and cleans up at once. Workers are forked: a fork costs a few milliseconds where starting an
+interpreter costs a hundred, and a worker finds the sources and options already in its memory, so
+only two indices go to it and only the folded text and the report it needs come back. A run whose
+whole input is small folds in the main process: it is done before a signal would have to wait.
 """
 
 from __future__ import annotations
@@ -16,6 +17,7 @@ import os
 import pickle
 import selectors
 import signal
+import stat
 import struct
 import sys
 import threading
@@ -103,11 +105,47 @@ def fold_source(source: Source, options: FoldOptions) -> Outcome:
     return fold_text(Engine(), text, source.shown, path_hint(source.shown), options)
 
 
-def fold_standard_input(options: FoldOptions) -> Outcome:
-    """Read standard input to its end and fold it; runs in a worker, like every fold."""
+# Source code folds at 0.5 MB/s or more even on a busy machine, so this much input is folded in the
+# main process in well under a second, and a signal waits no longer than that; a worker would cost a
+# fork, about as much as the fold of a small file.
+IN_PROCESS_LIMIT = 64 << 10
+
+
+def _small(sources: Sequence[Source]) -> bool:
+    """Whether the files of sources add up to little enough to be folded in the main process."""
+    total = 0
+    for source in sources:
+        if source.skip:
+            continue
+        try:
+            st = os.stat(source.location)
+        except OSError:
+            continue  # its read fails at once
+        if not stat.S_ISREG(st.st_mode):
+            return False  # a pipe or a device may take any time
+        total += st.st_size
+        if total > IN_PROCESS_LIMIT:
+            return False
+    return True
+
+
+def _read_standard_input(limit: int = -1) -> bytes:
+    """Standard input up to limit bytes (or to its end); OSError when it cannot be read."""
+    chunks = []
+    size = 0
+    with open(0, "rb", buffering=0, closefd=False) as stream:
+        while limit < 0 or size <= limit:
+            chunk = stream.read(1 << 20 if limit < 0 else limit + 1 - size)
+            if not chunk:
+                break
+            chunks.append(chunk)
+            size += len(chunk)
+    return b"".join(chunks)
+
+
+def _fold_standard_input(head: bytes, rest: bool, options: FoldOptions) -> Outcome:
     try:
-        with open(0, "rb", closefd=False) as stream:
-            data = stream.read()
+        data = head + _read_standard_input() if rest else head
     except OSError as error:
         return NotFolded(f"cannot read standard input: {reason(error)}", failed=True)
     text = decode_text(data)
@@ -119,17 +157,28 @@ def fold_standard_input(options: FoldOptions) -> Outcome:
 
 def fold_sources(sources: Sequence[Source], options: FoldOptions, jobs: int) -> Generator[Outcome, None, None]:
     """The outcome of each source, in the order of sources; close() stops the workers at once."""
+    if jobs <= 1 and _small(sources):
+        return (fold_source(source, options) for source in sources)
     return in_workers(lambda index: fold_source(sources[index], options), [s.shown for s in sources], jobs)
 
 
 def fold_one(source: Source, options: FoldOptions) -> Outcome:
-    """The outcome of one source, folded in a worker."""
+    """The outcome of one source, folded in a worker unless it is small."""
+    if _small([source]):
+        return fold_source(source, options)
     return _only(in_workers(lambda _: fold_source(source, options), [source.shown], 1))
 
 
 def fold_stdin(options: FoldOptions) -> Outcome:
-    """The outcome of standard input, read and folded in a worker."""
-    return _only(in_workers(lambda _: fold_standard_input(options), ["standard input"], 1))
+    """The outcome of standard input; what goes past a small beginning is read and folded in a worker."""
+    try:
+        head = _read_standard_input(IN_PROCESS_LIMIT)
+    except OSError as error:
+        return NotFolded(f"cannot read standard input: {reason(error)}", failed=True)
+    if len(head) <= IN_PROCESS_LIMIT:
+        return _fold_standard_input(head, False, options)
+    # The worker has the beginning in its copy of this process's memory and reads the rest itself.
+    return _only(in_workers(lambda _: _fold_standard_input(head, True, options), ["standard input"], 1))
 
 
 def _only(outcomes: Generator[Outcome, None, None]) -> Outcome:
