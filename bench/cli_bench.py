@@ -133,14 +133,15 @@ def main() -> None:
     parser.add_argument("--log-mb", type=int, default=200)
     parser.add_argument("--repeat", type=int, default=3)
     options = parser.parse_args()
-    print(f"CPUs usable: {len(os.sched_getaffinity(0))}")
+    # The figures mean little on a machine that other work keeps busy: the load is printed with them.
+    print(f"CPUs usable: {len(os.sched_getaffinity(0))}; load average {os.getloadavg()[0]:.1f}")
     with tempfile.TemporaryDirectory(prefix="cli-bench-") as directory:
         scratch = Path(directory)
         runs = sorted(timed(command("fold"), b"x = 1\n") for _ in range(21))
         print(f"fold of 1 line of standard input: median {statistics.median(runs) * 1000:.0f} ms, best {runs[0] * 1000:.0f} ms")
         small = scratch / "small"
         small.mkdir()
-        speedup("200 small Python files", small, small_python_tree(small), options.repeat, scratch)
+        speedup("200 small Python files", small, small_python_tree(small), options.repeat + 2, scratch)
         if options.stdlib.is_dir():
             library = scratch / "stdlib"
             speedup(f"{options.stdlib} (.py files)", library, copy_python_files(options.stdlib, library),
@@ -148,6 +149,7 @@ def main() -> None:
         else:
             print(f"{options.stdlib}: not found, no standard library figure")
         memory(scratch, options.log_mb)
+    print(f"load average at the end: {os.getloadavg()[0]:.1f}")
 
 
 if __name__ == "__main__":

@@ -299,6 +299,8 @@ class _WrittenThrough:
     def __init__(self, path: str):
         self.path = path
         # Fail now, not after the whole run, when the output cannot be opened at all.
+        if os.path.isdir(path):
+            raise WriteError(path, OSError(errno.EISDIR, os.strerror(errno.EISDIR)))
         if not os.path.exists(path):
             folder = os.path.dirname(os.path.abspath(path))
             code = errno.EACCES if os.path.isdir(folder) else errno.ENOENT
