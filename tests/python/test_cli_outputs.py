@@ -198,6 +198,8 @@ def started(args, cwd):
 STOPS = [
     (signal.SIGINT, "main", 130, None),
     (signal.SIGTERM, "main", 143, None),
+    (signal.SIGHUP, "main", 129, None),
+    (signal.SIGTERM, "worker", 2, r"^tersewright: cannot fold big.py: the worker process folding it was killed by SIGTERM$"),
     (signal.SIGKILL, "worker", 2, r"^tersewright: cannot fold big.py: the worker process folding it was killed by SIGKILL$"),
 ]
 

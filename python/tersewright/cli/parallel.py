@@ -263,6 +263,8 @@ class _Worker:
                 # decides. SIGTERM keeps its default, so that the worker can be stopped from outside.
                 for signum in STOPPING_SIGNALS:
                     signal.signal(signum, signal.SIG_DFL if signum == signal.SIGTERM else signal.SIG_IGN)
+                # The fork ran with the stopping signals held back; the worker takes them as they come.
+                signal.pthread_sigmask(signal.SIG_UNBLOCK, STOPPING_SIGNALS)
                 for fd in [self.requests, self.replies, *inherited]:
                     os.close(fd)
                 _serve(task, labels, requests_read, replies_write)
