@@ -4,7 +4,6 @@ from __future__ import annotations
 
 import contextlib
 import signal
-import threading
 from typing import Iterator, Optional
 
 # The signals that end a run after its cleanup: Ctrl-C, a kill or a timeout, a closed terminal.
@@ -59,10 +58,6 @@ def _stop(signum: int, frame: object) -> None:
     raise Stopped(signum)
 
 
-def _main_thread() -> bool:
-    return threading.current_thread() is threading.main_thread()
-
-
 @contextlib.contextmanager
 def stopping_signals() -> Iterator[None]:
     """Turn the stopping signals into Stopped for the length of a run.
@@ -71,11 +66,13 @@ def stopping_signals() -> Iterator[None]:
     only be set from the main thread; elsewhere the signals keep what they had.
     """
     previous = {}
-    if _main_thread():
-        for signum in STOPPING_SIGNALS:
-            handler = signal.getsignal(signum)
-            if handler is not signal.SIG_IGN:
-                previous[signum] = signal.signal(signum, _stop)
+    for signum in STOPPING_SIGNALS:
+        if signal.getsignal(signum) is signal.SIG_IGN:
+            continue
+        try:
+            previous[signum] = signal.signal(signum, _stop)
+        except ValueError:  # not the main thread
+            break
     try:
         yield
     finally:
@@ -89,7 +86,7 @@ def signals_deferred() -> Iterator[None]:
 
     A signal that arrives meanwhile is delivered, and stops the run, once the block is over.
     """
-    if not _main_thread() or not hasattr(signal, "pthread_sigmask"):
+    if not hasattr(signal, "pthread_sigmask"):
         yield
         return
     previous = signal.pthread_sigmask(signal.SIG_BLOCK, STOPPING_SIGNALS)

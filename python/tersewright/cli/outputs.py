@@ -15,7 +15,6 @@ import io
 import os
 import stat
 import sys
-import tempfile
 from typing import Dict, Iterator, Optional, Sequence, TextIO, Tuple, Union
 
 from .errors import CliError, WriteError, reason, signals_deferred
@@ -252,6 +251,8 @@ class AtomicFile:
             raise CliError(f"cannot write {shown}: {reason(error)}") from None
         self._mode = stat.S_IMODE(existing.st_mode) if existing else 0o666 & ~_umask()
         self._owner = (existing.st_uid, existing.st_gid) if existing else None
+        import tempfile  # only runs that write files need it, and its import costs a few milliseconds
+
         try:
             with signals_deferred():
                 self._fd, self._temp = tempfile.mkstemp(prefix=TEMP_PREFIX, dir=os.path.dirname(target) or ".")
@@ -307,6 +308,8 @@ class _WrittenThrough:
             raise WriteError(path, OSError(code, os.strerror(code)))
         if not os.access(path, os.W_OK):
             raise WriteError(path, OSError(errno.EACCES, os.strerror(errno.EACCES)))
+        import tempfile
+
         self._held: Optional[tempfile.SpooledTemporaryFile[bytes]] = tempfile.SpooledTemporaryFile(SPOOL_MEMORY)
 
     def write(self, data: Data) -> None:

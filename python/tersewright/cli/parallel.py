@@ -14,18 +14,15 @@ from __future__ import annotations
 import collections
 import dataclasses
 import os
-import pickle
-import selectors
 import signal
 import stat
 import struct
 import sys
-import threading
 from dataclasses import dataclass
 from typing import Callable, Deque, Dict, Generator, List, Optional, Sequence, Tuple, Union
 
 from .. import Engine
-from .errors import STOPPING_SIGNALS, reason, signals_deferred
+from .errors import STOPPING_SIGNALS, CliError, reason, signals_deferred
 from .reporting import ReportDigest, digest
 from .sources import Source, decode_text, path_hint
 
@@ -200,8 +197,10 @@ MAX_CHUNK = 32
 
 def _can_fork() -> bool:
     # Forking a process that runs other threads can copy a lock another thread holds; such a caller
-    # (main() called from a threaded program) folds in its own process instead.
-    return hasattr(os, "fork") and threading.active_count() == 1
+    # (main() called from a threaded program) folds in its own process instead. A process that never
+    # imported threading runs no other Python thread.
+    threading = sys.modules.get("threading")
+    return hasattr(os, "fork") and (threading is None or threading.active_count() == 1)
 
 
 def _read_exact(fd: int, size: int) -> Optional[bytearray]:
@@ -230,6 +229,7 @@ def _failure(label: str, error: BaseException) -> NotFolded:
 
 def _serve(task: Task, labels: Sequence[str], requests: int, replies: int) -> None:
     """A worker's life: fold each range it is sent and send back one reply per index, until EOF."""
+    import pickle
     while True:
         request = _read_exact(requests, _REQUEST.size)
         if request is None:
@@ -250,12 +250,17 @@ def _serve(task: Task, labels: Sequence[str], requests: int, replies: int) -> No
 
 class _Worker:
     def __init__(self, task: Task, labels: Sequence[str], inherited: List[int]):
-        requests_read, self.requests = os.pipe()
-        self.replies, replies_write = os.pipe()
         self.pending: Deque[int] = collections.deque()
         sys.stdout.flush()
         sys.stderr.flush()
-        self.pid = os.fork()
+        requests_read, self.requests = os.pipe()
+        self.replies, replies_write = os.pipe()
+        try:
+            self.pid = os.fork()
+        except OSError as error:  # out of processes or of memory
+            for fd in (requests_read, self.requests, self.replies, replies_write):
+                os.close(fd)
+            raise CliError(f"cannot start a worker process: {reason(error)}") from None
         if self.pid == 0:  # pragma: no cover - runs in the child, whose exit ends the coverage
             status = 1
             try:
@@ -287,6 +292,7 @@ class _Worker:
 
     def receive(self) -> Optional[Outcome]:
         """The worker's next reply, or None when it died before sending it whole."""
+        import pickle
         try:
             header = _read_exact(self.replies, _REPLY.size)
             if header is None:
@@ -345,6 +351,8 @@ def in_workers(task: Task, labels: Sequence[str], jobs: int) -> Generator[Outcom
         for index in range(count):
             yield task(index)
         return
+    import selectors  # here, as pickle is where it is used: a run that folds in one process needs neither
+
     workers: List[_Worker] = []
     selector = selectors.DefaultSelector()
     retry: Deque[int] = collections.deque()
@@ -375,8 +383,8 @@ def in_workers(task: Task, labels: Sequence[str], jobs: int) -> Generator[Outcom
             given += size
 
     def replace(worker: _Worker) -> None:
-        how = worker.stop()
         selector.unregister(worker.replies)
+        how = worker.stop()
         workers.remove(worker)
         if worker.pending:
             lost = worker.pending.popleft()
