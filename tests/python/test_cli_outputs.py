@@ -41,8 +41,7 @@ def one_line(done, pattern):
 
 
 def snapshot(root):
-    return {p: (p.read_bytes() if p.is_file() and not p.is_symlink() else os.readlink(p) if p.is_symlink() else None)
-            for p in sorted(root.rglob("*"))}
+    return {p: os.readlink(p) if p.is_symlink() else p.read_bytes() if p.is_file() else None for p in root.rglob("*")}
 
 
 def big_python(path, functions=60000):
