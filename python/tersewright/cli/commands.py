@@ -2,8 +2,9 @@
 
 Exit status: 0 on success; 1 when ``--fail-over-budget`` is given and some file missed its budget;
 2 for usage errors, unknown profiles or languages, unreadable inputs and unwritable outputs, each
-reported as one line on standard error. An input that cannot be read does not stop the others: the
-run folds the rest and ends with status 2.
+reported as one line on standard error (an input that cannot be read does not stop the others: the
+run folds the rest and ends with status 2); 128 plus the signal's number for a run stopped by SIGINT,
+SIGTERM or SIGHUP, after its workers are stopped and its temporary files removed.
 """
 
 from __future__ import annotations
@@ -12,13 +13,22 @@ import argparse
 import json
 import os
 import sys
-from typing import Callable, List, Optional, Sequence, Union
+from typing import Callable, Dict, List, NoReturn, Optional, Sequence, Union
 
-from .. import Engine, UnknownProfileError, __version__, detect_language, fold, profile_info, profiles
+from .. import UnknownProfileError, __version__, detect_language, fold, profile_info, profiles
 from ..directives import DEFAULT_MARKERS, DIRECTIVE_MARKERS
-from .errors import CliError, reason
-from .outputs import Bundle, Mirror, OutputFile
-from .parallel import BINARY, FoldOptions, Folded, NotFolded, fold_source, fold_sources, fold_text
+from .errors import CliError, Stopped, UsageError, reason, stopping_signals
+from .outputs import (
+    Bundle,
+    InPlace,
+    Mirror,
+    OutputFile,
+    checked_standard_streams,
+    keep_standard_descriptors_taken,
+    refuse_output_over_inputs,
+    standard_error_failed,
+)
+from .parallel import BINARY, FoldOptions, Folded, NotFolded, fold_one, fold_sources, fold_stdin
 from .reporting import (
     NORMAL,
     PROG,
@@ -32,7 +42,7 @@ from .reporting import (
     language_hint,
     not_folded_line,
 )
-from .sources import WalkOptions, collect_sources, decode_text, identity, path_hint, read_detection_text, stat_failure
+from .sources import WalkOptions, collect_sources, identity, path_hint, read_detection_text, stat_failure
 
 EXIT_OK = 0
 EXIT_OVER_BUDGET = 1
@@ -64,7 +74,7 @@ def _only_stdin(paths: Sequence[str]) -> bool:
     if "-" not in paths:
         return False
     if len(paths) > 1:
-        raise CliError("'-' (standard input) cannot be combined with other paths")
+        raise UsageError("'-' (standard input) cannot be combined with other paths")
     return True
 
 
@@ -127,7 +137,7 @@ def check_profile_and_language(profile: str, language: Optional[str]) -> None:
 def _finish_single(args: argparse.Namespace, outcome: Folded, name: str) -> int:
     output = OutputFile(args.output)
     try:
-        output.write(outcome.output.encode("utf-8"))
+        output.write(outcome.output)
         output.commit()
     finally:
         output.discard()
@@ -144,11 +154,10 @@ def _finish_single(args: argparse.Namespace, outcome: Folded, name: str) -> int:
 
 def _fold_stdin(args: argparse.Namespace, options: FoldOptions) -> int:
     if args.output_dir is not None:
-        raise CliError("--output-dir needs files or directories, not standard input")
-    text = decode_text(sys.stdin.buffer.read())
-    if text is None:
-        raise CliError("standard input is not UTF-8 text")
-    outcome = fold_text(Engine(), text, "<stdin>", None, options)
+        raise UsageError("--output-dir needs files or directories, not standard input")
+    outcome = fold_stdin(options)
+    if isinstance(outcome, NotFolded):
+        raise CliError(outcome.message)
     hint = "" if options.language is not None else language_hint(outcome.report)
     if hint:
         Diagnostics(sys.stderr, verbosity=args.verbosity).notice(hint)
@@ -160,7 +169,7 @@ def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[s
     sources, any_directory = collect_sources(paths, excluded, _walk_options(args))
 
     if not any_directory and len(sources) == 1 and args.output_dir is None:
-        outcome = fold_source(sources[0], options)
+        outcome = fold_one(sources[0], options)
         if isinstance(outcome, NotFolded):
             # A file named on its own that cannot be folded fails, a binary one too: nothing would be written.
             raise CliError(outcome.message if outcome.failed else not_folded_line(sources[0].shown, BINARY, True))
@@ -183,7 +192,7 @@ def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[s
                     tally.skipped += 1
                     diagnostics.detail(outcome.message)
             else:
-                destination.add(source, outcome.output.encode("utf-8"))
+                destination.add(source, outcome.output)
                 tally.add(outcome.report)
                 if outcome.report.text:
                     diagnostics.line(outcome.report.text)
@@ -202,10 +211,58 @@ def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[s
     return EXIT_OK
 
 
+def _fold_in_place(args: argparse.Namespace, options: FoldOptions, paths: Sequence[str]) -> int:
+    """Replace each file named by its folded text; a file that fails is reported and the others go on."""
+    if not paths or "-" in paths:
+        raise UsageError("--in-place folds files, not standard input")
+    for path in paths:
+        if os.path.isdir(path):
+            raise UsageError(f"--in-place folds the files it is given, and {path} is a directory")
+    sources, _ = collect_sources(paths, frozenset())
+    replacer = InPlace(sources)
+    diagnostics = Diagnostics(sys.stderr, verbosity=args.verbosity)
+    failed = over_budget = False
+    outcomes = fold_sources(sources, options, args.jobs)
+    try:
+        for source, outcome in zip(sources, outcomes):
+            if isinstance(outcome, NotFolded):
+                failed = True
+                # A file named to be replaced and left alone (a binary one) is a failure too.
+                diagnostics.failure(outcome.message)
+                continue
+            if outcome.report.text:
+                diagnostics.line(outcome.report.text)
+            over_budget = over_budget or outcome.report.over_budget
+            if outcome.changed:
+                try:
+                    replacer.replace(source, outcome.output)
+                except CliError as error:
+                    failed = True
+                    diagnostics.notice(str(error))
+    finally:
+        outcomes.close()
+    if failed:
+        return EXIT_ERROR
+    return EXIT_OVER_BUDGET if args.fail_over_budget and over_budget else EXIT_OK
+
+
+def _terminal(fd: int) -> bool:
+    try:
+        return os.isatty(fd)
+    except OSError:
+        return False
+
+
 def command_fold(args: argparse.Namespace) -> int:
     options = _fold_options(args)
     check_profile_and_language(options.profile, options.language)
+    if args.in_place:
+        return _fold_in_place(args, options, args.paths)
+    if not args.paths and _terminal(0):
+        # Waiting for a text to be typed is never what a bare `tersewright fold` means.
+        raise UsageError("no PATH given, and standard input is a terminal ('-' reads it)", show_usage=True)
     paths = args.paths or ["-"]
+    refuse_output_over_inputs(args.output, paths)
     if _only_stdin(paths):
         return _fold_stdin(args, options)
     return _fold_many(args, options, paths)
@@ -244,7 +301,7 @@ def profile_table() -> str:
 def command_profiles(args: argparse.Namespace) -> int:
     if args.markdown:
         if args.name is not None:
-            raise CliError("--markdown describes every profile; give no NAME with it")
+            raise UsageError("--markdown describes every profile; give no NAME with it")
         print(profile_table())
         return EXIT_OK
     if args.name is not None:
@@ -306,9 +363,18 @@ def _count(text: str) -> int:
     return value
 
 
+def usable_cpus() -> int:
+    """The CPUs this process may run on."""
+    try:
+        return len(os.sched_getaffinity(0)) or 1
+    except (AttributeError, OSError):
+        return os.cpu_count() or 1
+
+
 def _jobs(text: str) -> int:
+    # More workers than CPUs only add processes that wait for one.
     value = _count(text)
-    return value if value > 0 else (os.cpu_count() or 1)
+    return usable_cpus() if value == 0 else min(value, usable_cpus())
 
 
 SIZE_SUFFIXES = {"": 1, "K": 1024, "M": 1024**2, "G": 1024**3}
@@ -359,8 +425,20 @@ def _add_walk_options(parser: argparse.ArgumentParser) -> None:
     )
 
 
-def build_parser() -> argparse.ArgumentParser:
-    parser = argparse.ArgumentParser(
+class _Parser(argparse.ArgumentParser):
+    """Arguments whose errors are one line and a pointer to the help, not the whole usage."""
+
+    def __init__(self, *args: object, **kwargs: object) -> None:
+        super().__init__(*args, **kwargs)  # type: ignore[arg-type]
+        self.commands: Dict[str, "_Parser"] = {}
+
+    def error(self, message: str) -> NoReturn:
+        command = self.prog[len(PROG) :].strip() or None
+        raise UsageError(message, command)
+
+
+def build_parser() -> _Parser:
+    parser = _Parser(
         prog=PROG,
         description="Fold source code, logs, Markdown, JSON and text into smaller, reported texts.",
     )
@@ -426,10 +504,22 @@ def build_parser() -> argparse.ArgumentParser:
         help="write each file's report to standard error (json: one line per file)",
     )
     outputs = fold_command.add_mutually_exclusive_group()
-    outputs.add_argument("-o", "--output", metavar="FILE", help="write the folded text or bundle to FILE")
+    outputs.add_argument(
+        "-o", "--output", metavar="FILE", help="write the folded text or bundle to FILE ('-': standard output)"
+    )
     outputs.add_argument("--output-dir", metavar="DIR", help="write each folded file under DIR, mirroring the tree")
+    outputs.add_argument(
+        "--in-place",
+        action="store_true",
+        help="replace each FILE by its folded text (each in one step; a file the fold leaves as it is is not touched)",
+    )
     fold_command.add_argument(
-        "-j", "--jobs", type=_jobs, default=1, metavar="N", help="fold in N worker processes (0: one per CPU)"
+        "-j",
+        "--jobs",
+        type=_jobs,
+        default=1,
+        metavar="N",
+        help="fold in N worker processes, at most one per CPU (0: one per CPU)",
     )
     fold_command.add_argument(
         "--fail-over-budget", action="store_true", help="exit with status 1 when some output misses its budget"
@@ -446,24 +536,62 @@ def build_parser() -> argparse.ArgumentParser:
     detect.add_argument("paths", nargs="+", metavar="PATH", help="files or directories; '-' for standard input")
     _add_walk_options(detect)
     detect.set_defaults(handler=command_detect)
+    parser.commands.update(fold=fold_command, profiles=describe, detect=detect)
     return parser
 
 
-def main(argv: Optional[Sequence[str]] = None) -> int:
-    """Run one command; returns the exit status."""
-    args = build_parser().parse_args(argv)
-    handler: Callable[[argparse.Namespace], int] = args.handler
+def _say(*lines: str) -> None:
+    """Write lines to standard error, unless standard error itself is what fails."""
     try:
-        return handler(args)
-    except CliError as error:
+        sys.stderr.write("".join(line + "\n" for line in lines))
+        sys.stderr.flush()
+    except (OSError, CliError):
+        pass
+
+
+def _run(parser: _Parser, argv: Optional[Sequence[str]]) -> int:
+    command: Optional[str] = None
+    try:
+        try:
+            args = parser.parse_args(argv)
+        except SystemExit as leaving:  # --help and --version, once printed
+            status = leaving.code if isinstance(leaving.code, int) else EXIT_OK
+        else:
+            command = args.command
+            handler: Callable[[argparse.Namespace], int] = args.handler
+            status = handler(args)
         sys.stdout.flush()
-        print(f"{PROG}: {error}", file=sys.stderr)
+        sys.stderr.flush()
+        return status
+    except UsageError as error:
+        named = error.command or command
+        lines = [f"{PROG}: {error}", f"Try '{PROG}{' ' + named if named else ''} --help' for more information."]
+        if error.show_usage:
+            lines.insert(0, parser.commands.get(named or "", parser).format_usage().rstrip("\n"))
+        _say(*lines)
         return EXIT_ERROR
+    except CliError as error:
+        if not standard_error_failed(error):
+            _say(f"{PROG}: {error}")
+        return EXIT_ERROR
+    except Stopped as stop:
+        return 128 + stop.signum
     except KeyboardInterrupt:
         return EXIT_INTERRUPTED
     except BrokenPipeError:
-        # The reader went away (``| head``); say nothing more and keep the interpreter from
-        # complaining about the unflushed standard output at exit.
-        devnull = os.open(os.devnull, os.O_WRONLY)
-        os.dup2(devnull, sys.stdout.fileno())
+        # The reader went away (``| head``): nothing more to say, and nothing left to write.
         return EXIT_ERROR
+
+
+def main(argv: Optional[Sequence[str]] = None) -> int:
+    """Run one command; returns the exit status.
+
+    Every write to standard output and standard error is complete or reported, and a stopping signal
+    ends the run through its cleanup: workers stopped, temporary files removed.
+    """
+    keep_standard_descriptors_taken()
+    with stopping_signals(), checked_standard_streams():
+        try:
+            return _run(build_parser(), argv)
+        except Stopped as stop:  # a signal during the report of a failure
+            return 128 + stop.signum
