@@ -131,6 +131,7 @@ def fold_source(source: Source, options: FoldOptions) -> Outcome:
         text = data.decode("utf-8")
     except UnicodeDecodeError:
         return NotFolded.of(source, "not UTF-8 text", failed=True)
+    del data  # the file's bytes are not needed during the fold: on a large file they are its size again
     # Building an engine costs about a microsecond, so each file gets its own.
     return fold_text(Engine(), text, source.shown, path_hint(source.path), options)
 
