@@ -72,10 +72,15 @@ def copy_python_files(source: Path, root: Path) -> int:
     for path in sorted(source.rglob("*.py")):
         if not path.is_file():
             continue
+        data = path.read_bytes()
+        try:
+            data.decode("utf-8")
+        except UnicodeDecodeError:
+            continue  # a few test files are in other encodings: a run would report them and exit 2
         target = root / path.relative_to(source)
         target.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copyfile(path, target)
-        size += target.stat().st_size
+        target.write_bytes(data)
+        size += len(data)
     return size
 
 
