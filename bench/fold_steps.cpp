@@ -190,8 +190,11 @@ Replayed replay(const analyzer::Analyzer& analyzer, std::string_view content, co
     if (same_as_text1) ++counts->output_is_text1;
     if (!same_as_input && !same_as_text1) ++counts->output_new, ++counts->floor_parses;
   }
+  // As the branch does: an output with the bytes of a text already analysed takes its verdict.
   Stopwatch watch(t[final_parse]);
-  if (same_as_input) {
+  if (same_as_text1) {
+    out.syntax_valid = second->parse_ok;
+  } else if (same_as_input) {
     out.syntax_valid = analysis.parse_ok;
   } else {
     out.syntax_valid = analyzer.parses_cleanly(out.output);
