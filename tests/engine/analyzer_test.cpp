@@ -1,7 +1,9 @@
 // Language names and detection, log-line recognition, and what the analyzers find in real grammar trees.
 #include <gtest/gtest.h>
+
 #include <tree_sitter/api.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -278,6 +280,10 @@ TEST(Analyzer, RegistryGrammarsAndTheEmptyText) {
     EXPECT_TRUE(kinds.statement_block.empty() || has_kind(kinds.statement_block));
     EXPECT_NE(ts_language_field_id_for_name(grammar, kinds.body_field.data(),
                                             static_cast<std::uint32_t>(kinds.body_field.size())), 0);
+    // The table generated at build time is the classification of the grammar as linked.
+    const auto generated = registry().analyzers()[i].kind_flags();
+    EXPECT_EQ(generated.size(), ts_language_symbol_count(grammar));
+    EXPECT_TRUE(std::ranges::equal(generated, Analyzer(LanguageSpec{grammar, language, kinds}).kind_flags()));
   }
   EXPECT_EQ(grammar_for(markdown), nullptr);
   EXPECT_EQ(grammar_for(unknown), nullptr);
