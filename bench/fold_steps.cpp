@@ -88,7 +88,7 @@ std::vector<edit::ByteRange> carried(const std::vector<edit::KeptSegment>& kept,
 // The analysis of a text, its clean parse timed on its own as well: the walk is what the analysis
 // takes beyond that parse.
 analyzer::Analysis timed_analysis(const analyzer::Analyzer& analyzer, std::string_view text, double& parse,
-                                  double& walk) {
+                                  double& walk, bool strings_only = false) {
   double alone = 0, whole = 0;
   {
     Stopwatch watch(alone);
@@ -97,7 +97,7 @@ analyzer::Analysis timed_analysis(const analyzer::Analyzer& analyzer, std::strin
   analyzer::Analysis analysis;
   {
     Stopwatch watch(whole);
-    analysis = analyzer.analyze(text);
+    analysis = strings_only ? analyzer.outer_strings(text) : analyzer.analyze(text);
   }
   parse += alone;
   walk += std::max(0.0, whole - alone);
@@ -163,7 +163,7 @@ Replayed replay(const analyzer::Analyzer& analyzer, std::string_view content, co
     literals = analysis.strings;
     protected1 = protection;
   } else {
-    second = timed_analysis(analyzer, text1, t[text1_parse], t[text1_walk]);
+    second = timed_analysis(analyzer, text1, t[text1_parse], t[text1_walk], true);
     if (counts) ++counts->fold_parses, ++counts->floor_parses, ++counts->text1_changed;
     Stopwatch watch(t[text1_walk]);
     literals = second->parse_ok ? second->strings : carried(first.kept, analysis.strings);

@@ -82,6 +82,23 @@ bool collect(const LanguageSpec& spec, KindFlags flags, TSNode root, Analysis& a
   });
 }
 
+// The strings of a tree without entering them, and whether it holds no empty block. A string
+// holds expressions at most (interpolations, substitutions), never a statement block, so the
+// blocks the walk leaves out cannot change the verdict.
+bool collect_outer_strings(const LanguageSpec& spec, KindFlags flags, TSNode root, std::vector<ByteRange>& strings) {
+  const bool blocks = !spec.kinds.statement_block.empty();
+  TreeCursor aux(root);
+  return walk_pruned(root, [&](TSNode node) {
+    const std::uint16_t f = flags_of(flags, node);
+    if (f & string_kind) {
+      strings.push_back(range_of(node));
+      return WalkStep::skip_children;
+    }
+    if (blocks && (f & statement_block_kind) && !holds_statement(flags, aux, node)) return WalkStep::stop;
+    return WalkStep::descend;
+  });
+}
+
 bool free_of_empty_blocks(const LanguageSpec& spec, KindFlags flags, TSNode root) {
   if (spec.kinds.statement_block.empty()) return true;
   TreeCursor aux(root);
@@ -110,6 +127,19 @@ Analysis Analyzer::analyze(std::string_view text) const {
     Analysis failed;
     failed.language = spec_.language;
     return failed;
+  }
+  analysis.parse_ok = true;
+  return analysis;
+}
+
+Analysis Analyzer::outer_strings(std::string_view text) const {
+  Analysis analysis;
+  analysis.language = spec_.language;
+  TreePtr tree = parse_clean(spec_.grammar, text);
+  if (!tree) return analysis;
+  if (!collect_outer_strings(spec_, kind_flags(), ts_tree_root_node(tree.get()), analysis.strings)) {
+    analysis.strings.clear();
+    return analysis;
   }
   analysis.parse_ok = true;
   return analysis;

@@ -77,7 +77,7 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
     literals = analysis.strings;
     protected1 = protected_set;
   } else {
-    analyzer::Analysis second = analyzer.analyze(text1);
+    analyzer::Analysis second = analyzer.outer_strings(text1);
     text1_clean = second.parse_ok;
     literals = second.parse_ok ? std::move(second.strings) : carried(first.kept, analysis.strings);
     protected1 = edit::normalize_ranges(carried(first.kept, protected_set));

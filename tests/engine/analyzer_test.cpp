@@ -227,6 +227,32 @@ TEST(Analyzer, FindsRangesInVisitingOrder) {
   }
 }
 
+// The strings-only analysis of the text the structural rules leave: the verdict of the clean-parse
+// check and the bytes that the full analysis's strings cover, nested strings and all.
+TEST(Analyzer, OuterStringsCoverWhatTheFullAnalysisFinds) {
+  const std::pair<Language, std::string_view> cases[] = {
+      {python, "x = f\"{'a'} {(lambda: 'b')()}\"\ns = '''a\n  b'''\n"},
+      {python, "def f():\n    s = f'''{x}\n'''\n"},
+      {python, "def f():\n"},
+      {python, "if x:\n    'a'\nelse:\n\ny = 'a'\n"},
+      {rust, "const S: &str = r#\"a\n  \"#;\nfn f() { g(\"x\") }\n"},
+      {go, "package p\nvar r = `a\n  `\nvar s = \"x\"\n"},
+      {javascript, "const t = `a${`in ${'x'}`}${function () { return 'y' }}c`;\n"},
+      {typescript, "function f(a: string): string { return `${a}\n` }\n"},
+      {tsx, "const a = <div title=\"t\">{'x'}</div>;\n"},
+      {javascript, "const s = 'a';\nif (x) {\n"}};
+  for (const auto& [language, source] : cases) {
+    SCOPED_TRACE(source);
+    const Analyzer& analyzer = *registry().find(language);
+    const Analysis full = analyzer.analyze(source);
+    const Analysis outer = analyzer.outer_strings(source);
+    EXPECT_EQ(outer.parse_ok, analyzer.parses_cleanly(source));
+    EXPECT_EQ(outer.parse_ok, full.parse_ok);
+    EXPECT_EQ(outer.language, language);
+    EXPECT_EQ(tersewright::edit::normalize_ranges(outer.strings), tersewright::edit::normalize_ranges(full.strings));
+  }
+}
+
 // The runtime's error recovery ran for minutes and took gigabytes on this short text (found by the
 // fold fuzzer); its work is now bounded and the text simply does not parse cleanly.
 constexpr char runaway[] = "pa2024-\xef\xbf\xbd\xef\xbf\xbd\0\0\0\0\0\0\0{0202221://Y\xef\xbf\xbd\n]]]G222\xef\xbf\xbd"
