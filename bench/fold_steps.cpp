@@ -2,7 +2,7 @@
 //
 //   fold_steps LANGUAGE PROFILE ROUNDS FILE|@LIST...
 //
-// Each round times, over every file: a bare parse (a fresh parser, as parse_bench does); the whole
+// Each round times, file by file: a bare parse (a fresh parser, as parse_bench does); the whole
 // fold through transform::fold; and the branch's steps one by one, replayed here with the engine's
 // own functions in the order source_branch.cpp runs them. A replay whose output or syntax verdict
 // differs from the fold's is an error, so the split always describes the code that runs. The
@@ -286,18 +286,21 @@ int main(int argc, char** argv) {
   counts.files = texts.size();
   for (const std::string& text : texts) counts.bytes += text.size();
   std::vector<Round> measured(static_cast<std::size_t>(rounds));
+  // File by file, the bare parse, the fold and the replay back to back, so that a change of load
+  // on a shared machine falls on all three alike.
   for (int r = 0; r < rounds; ++r) {
     Round& round = measured[static_cast<std::size_t>(r)];
-    for (const std::string& text : texts) {
-      Stopwatch watch(round.bare_parse);
-      std::unique_ptr<TSParser, decltype(&ts_parser_delete)> parser(ts_parser_new(), ts_parser_delete);
-      ts_parser_set_language(parser.get(), analyzer->spec().grammar);
-      std::unique_ptr<TSTree, decltype(&ts_tree_delete)> tree(
-          ts_parser_parse_string(parser.get(), nullptr, text.data(), static_cast<std::uint32_t>(text.size())),
-          ts_tree_delete);
-    }
     for (std::size_t i = 0; i < texts.size(); ++i) {
-      transform::FoldRequest request = request_for(texts[i], profile_name, language.value());
+      const std::string& text = texts[i];
+      {
+        Stopwatch watch(round.bare_parse);
+        std::unique_ptr<TSParser, decltype(&ts_parser_delete)> parser(ts_parser_new(), ts_parser_delete);
+        ts_parser_set_language(parser.get(), analyzer->spec().grammar);
+        std::unique_ptr<TSTree, decltype(&ts_tree_delete)> tree(
+            ts_parser_parse_string(parser.get(), nullptr, text.data(), static_cast<std::uint32_t>(text.size())),
+            ts_tree_delete);
+      }
+      transform::FoldRequest request = request_for(text, profile_name, language.value());
       double fold_seconds = 0;
       auto folded = [&] {
         Stopwatch watch(fold_seconds);
@@ -308,7 +311,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fold_steps: the fold of %s failed\n", paths[i].c_str());
         return 1;
       }
-      const Replayed replayed = replay(*analyzer, texts[i], settings, round, r == 0 ? &counts : nullptr);
+      const Replayed replayed = replay(*analyzer, text, settings, round, r == 0 ? &counts : nullptr);
       if (replayed.output != folded.value().output || replayed.syntax_valid != folded.value().report.syntax_valid) {
         std::fprintf(stderr, "fold_steps: the replayed steps disagree with the fold on %s\n", paths[i].c_str());
         return 1;
