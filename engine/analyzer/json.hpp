@@ -71,7 +71,8 @@ bool is_valid(std::string_view text);
 
 // Compact text: no whitespace, object keys in ascending byte order (an object built out of order is
 // written as sort_members() would order it). A tree nested deeper than max_depth is written too.
-std::string write_compact(const Value& value);
+// size_hint is the room reserved up front (the size of the text parsed, say), a hint only.
+std::string write_compact(const Value& value, std::size_t size_hint = 0);
 
 // Appends the text as a JSON string literal: quote, backslash and control characters escaped
 // (\b \t \n \f \r by name, the others as \u00XX); every other byte is copied as it is.

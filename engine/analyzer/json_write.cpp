@@ -108,7 +108,7 @@ void append_double(std::string& out, double value) {
   out.append(text, t);
 }
 
-std::string write_compact(const Value& value) {
+std::string write_compact(const Value& value, std::size_t size_hint) {
   // Open containers with the index of their next element or member; a tree built elsewhere may
   // nest deeper than the parser allows, so the walk keeps its own stack.
   struct Frame {
@@ -118,6 +118,7 @@ std::string write_compact(const Value& value) {
     std::vector<std::size_t> order;  // member positions in writing order, only for an object stored out of it
   };
   std::string out;
+  out.reserve(size_hint);
   std::vector<Frame> stack;
 
   const auto open = [&](const Value& v) {

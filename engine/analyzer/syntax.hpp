@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -40,20 +41,33 @@ struct LanguageSpec {
 
 class Analyzer {
  public:
+  // Classifies the grammar's symbols under the spec's tables.
   explicit Analyzer(LanguageSpec spec);
+  // The analyzer of a built-in language (grammar_for, node_kinds), over the classification generated
+  // at build time: it allocates nothing and classifies nothing.
+  static Analyzer built_in(Language language);
 
   Language language() const noexcept { return spec_.language; }
   const LanguageSpec& spec() const noexcept { return spec_; }
+  // What each grammar symbol counts as under the language's tables (analyzer/kind_flags.hpp),
+  // indexed by symbol id.
+  std::span<const std::uint16_t> kind_flags() const noexcept {
+    return own_flags_.empty() ? built_in_flags_ : std::span<const std::uint16_t>(own_flags_);
+  }
 
   // Never fails: a text that does not parse cleanly gives parse_ok false and empty sequences.
   Analysis analyze(std::string_view text) const;
   bool parses_cleanly(std::string_view text) const;
+  // The verdict of parses_cleanly and, on a clean parse, the strings only: the outermost ones, which
+  // cover every byte that analyze's strings cover (the ones inside them add nothing to that set).
+  Analysis outer_strings(std::string_view text) const;
 
  private:
+  Analyzer(LanguageSpec spec, std::span<const std::uint16_t> built_in_flags);
+
   LanguageSpec spec_;
-  // What each grammar symbol counts as under the language's tables, indexed by symbol id; derived once so that
-  // a walk classifies a node with one lookup.
-  std::vector<std::uint16_t> kind_flags_;
+  std::span<const std::uint16_t> built_in_flags_;  // a generated table, or empty
+  std::vector<std::uint16_t> own_flags_;           // classified here when the spec is not a built-in one
 };
 
 class AnalyzerRegistry {

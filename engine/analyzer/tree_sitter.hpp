@@ -62,4 +62,22 @@ bool walk_pre_order(TSNode root, Visit&& visit) {
   }
 }
 
+// What a walk does after visiting a node.
+enum class WalkStep { descend, skip_children, stop };
+
+// As walk_pre_order, but visit decides for each node whether the walk enters its children.
+template <class Visit>
+bool walk_pruned(TSNode root, Visit&& visit) {
+  TreeCursor cursor(root);
+  TSTreeCursor* c = cursor.get();
+  for (;;) {
+    const WalkStep step = visit(ts_tree_cursor_current_node(c));
+    if (step == WalkStep::stop) return false;
+    if (step == WalkStep::descend && ts_tree_cursor_goto_first_child(c)) continue;
+    while (!ts_tree_cursor_goto_next_sibling(c)) {
+      if (!ts_tree_cursor_goto_parent(c)) return true;
+    }
+  }
+}
+
 }  // namespace tersewright::analyzer

@@ -70,11 +70,15 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
   // string loses its inner whitespace in a fold that claims to be loss-free.
   std::vector<edit::ByteRange> literals;
   edit::RangeSet protected1;
+  // Whether text 1 parses cleanly, known once it has been analysed: the parse is deterministic, so an
+  // output with the same bytes gets the same verdict without being parsed again.
+  bool text1_clean = analysis.parse_ok;
   if (text1 == content) {
     literals = analysis.strings;
     protected1 = protected_set;
   } else {
-    analyzer::Analysis second = analyzer.analyze(text1);
+    analyzer::Analysis second = analyzer.outer_strings(text1);
+    text1_clean = second.parse_ok;
     literals = second.parse_ok ? std::move(second.strings) : carried(first.kept, analysis.strings);
     protected1 = edit::normalize_ranges(carried(first.kept, protected_set));
   }
@@ -85,10 +89,20 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
                                                        {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
   append_edits(whitespace, collapse_blank_lines(lines1, mode, protected1, literals));
 
-  outcome.output = whitespace.empty() ? std::move(first.text) : edit::apply_edits(text1, whitespace).text;
+  bool output_is_text1 = true;
+  if (whitespace.empty()) {
+    outcome.output = std::move(first.text);
+  } else {
+    outcome.output = edit::apply_edits(text1, whitespace).text;
+    output_is_text1 = outcome.output == text1;
+  }
   outcome.rules = tally_rules(structural, whitespace);
   outcome.parse_status = ParseStatus::parsed;
-  outcome.syntax_valid = outcome.output == content ? analysis.parse_ok : analyzer.parses_cleanly(outcome.output);
+  if (output_is_text1) {
+    outcome.syntax_valid = text1_clean;
+  } else {
+    outcome.syntax_valid = outcome.output == content ? analysis.parse_ok : analyzer.parses_cleanly(outcome.output);
+  }
   return outcome;
 }
 

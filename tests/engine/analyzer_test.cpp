@@ -1,7 +1,9 @@
 // Language names and detection, log-line recognition, and what the analyzers find in real grammar trees.
 #include <gtest/gtest.h>
+
 #include <tree_sitter/api.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -225,6 +227,32 @@ TEST(Analyzer, FindsRangesInVisitingOrder) {
   }
 }
 
+// The strings-only analysis of the text the structural rules leave: the verdict of the clean-parse
+// check and the bytes that the full analysis's strings cover, nested strings and all.
+TEST(Analyzer, OuterStringsCoverWhatTheFullAnalysisFinds) {
+  const std::pair<Language, std::string_view> cases[] = {
+      {python, "x = f\"{'a'} {(lambda: 'b')()}\"\ns = '''a\n  b'''\n"},
+      {python, "def f():\n    s = f'''{x}\n'''\n"},
+      {python, "def f():\n"},
+      {python, "if x:\n    'a'\nelse:\n\ny = 'a'\n"},
+      {rust, "const S: &str = r#\"a\n  \"#;\nfn f() { g(\"x\") }\n"},
+      {go, "package p\nvar r = `a\n  `\nvar s = \"x\"\n"},
+      {javascript, "const t = `a${`in ${'x'}`}${function () { return 'y' }}c`;\n"},
+      {typescript, "function f(a: string): string { return `${a}\n` }\n"},
+      {tsx, "const a = <div title=\"t\">{'x'}</div>;\n"},
+      {javascript, "const s = 'a';\nif (x) {\n"}};
+  for (const auto& [language, source] : cases) {
+    SCOPED_TRACE(source);
+    const Analyzer& analyzer = *registry().find(language);
+    const Analysis full = analyzer.analyze(source);
+    const Analysis outer = analyzer.outer_strings(source);
+    EXPECT_EQ(outer.parse_ok, analyzer.parses_cleanly(source));
+    EXPECT_EQ(outer.parse_ok, full.parse_ok);
+    EXPECT_EQ(outer.language, language);
+    EXPECT_EQ(tersewright::edit::normalize_ranges(outer.strings), tersewright::edit::normalize_ranges(full.strings));
+  }
+}
+
 // The runtime's error recovery ran for minutes and took gigabytes on this short text (found by the
 // fold fuzzer); its work is now bounded and the text simply does not parse cleanly.
 constexpr char runaway[] = "pa2024-\xef\xbf\xbd\xef\xbf\xbd\0\0\0\0\0\0\0{0202221://Y\xef\xbf\xbd\n]]]G222\xef\xbf\xbd"
@@ -278,6 +306,10 @@ TEST(Analyzer, RegistryGrammarsAndTheEmptyText) {
     EXPECT_TRUE(kinds.statement_block.empty() || has_kind(kinds.statement_block));
     EXPECT_NE(ts_language_field_id_for_name(grammar, kinds.body_field.data(),
                                             static_cast<std::uint32_t>(kinds.body_field.size())), 0);
+    // The table generated at build time is the classification of the grammar as linked.
+    const auto generated = registry().analyzers()[i].kind_flags();
+    EXPECT_EQ(generated.size(), ts_language_symbol_count(grammar));
+    EXPECT_TRUE(std::ranges::equal(generated, Analyzer(LanguageSpec{grammar, language, kinds}).kind_flags()));
   }
   EXPECT_EQ(grammar_for(markdown), nullptr);
   EXPECT_EQ(grammar_for(unknown), nullptr);

@@ -287,6 +287,20 @@ TEST(SourceBranch, DocstringsAndBodies) {
   for (const FoldCase& c : cases) check(c);
 }
 
+// The verdict on the output, whether its bytes are the content's, text 1's (the structural rules'
+// result) or new; an empty Python block makes a text unclean as an error would.
+TEST(SourceBranch, SyntaxVerdictOfTheOutput) {
+  const FoldCase cases[] = {
+      {python, "budgeted", "def f():\n    \"\"\"Only.\"\"\"\n", "def f():\n", "parsed invalid | strip_docstrings 1 16 lossy"},
+      {python, "budgeted", "def f():\n    \"\"\"Only.\"\"\"\n\n\nx = 1  \n", "def f():\nx = 1\n",
+       "parsed invalid | strip_docstrings 1 16 | trim_trailing_whitespace 1 2 | collapse_blank_lines 1 2 lossy"},
+      {python, "safe", "x = 1\n# no\n", "x = 1\n", "parsed valid | strip_comments 1 5"},
+      {python, "safe", "x = 1\n# no\n\n\n", "x = 1\n\n", "parsed valid | strip_comments 1 5 | collapse_blank_lines 1 1"},
+      {python, "code-review", "def f():\n    pass\n", "def f():\n    pass\n", "parsed valid"},
+      {rust, "safe", "fn f() {}\n/* a */ /* b\n", "fn f() {}\n/* a */ /* b\n", "parse_failed invalid ! parse_failed"}};
+  for (const FoldCase& c : cases) check(c);
+}
+
 TEST(SourceBranch, TextThatDoesNotParseIsLeftAlone) {
   const std::pair<Language, std::string> cases[] = {
       {python, "# c  \n\n\n\ndef f(:\n    pass   \n"}, {python, "def f():  \n\n\n\nx = 1  # c\n"},
