@@ -40,7 +40,10 @@ KINDS = {
     "txt": "alpha {n}  \n\n\n\nbeta\n",
 }
 ODD = {"broken.py": b"def (:\n  # c\n", "bad.json": b"{", "empty.txt": b"", "bin.dat": b"\0\1", "latin1.txt": b"caf\xe9\n",
-       "Makefile": b"all:  \n\t@echo hi   # c\n", ".git/config": b"[core]\n"}
+       "Makefile": b"all:  \n\t@echo hi   # c\n", ".git/config": b"[core]\n", ".hidden.py": b"x = 1  # c\n",
+       ".gitignore": b"ignored.py\n", "d1/ignored.py": b"x = 2  # c\n"}
+# the command line's walk options and fold_paths' keywords for them
+WALKS = {(): {}, ("--hidden", "--no-ignore", "--glob", "!*.log"): dict(hidden=True, ignore_files=False, globs=["!*.log"])}
 
 
 @pytest.fixture(scope="module")
@@ -53,7 +56,8 @@ def client():
 
 @pytest.fixture(scope="module")
 def corpus(tmp_path_factory):
-    """A seeded tree of a few hundred small files of every kind, the serial command line's output and stderr."""
+    """A seeded tree of a few hundred small files of every kind, and the serial command line's output and
+    standard error for each way of walking it."""
     base = tmp_path_factory.mktemp("corpus")
     rng, root = random.Random(13), base / "tree"
     for i in range(320):
@@ -65,9 +69,13 @@ def corpus(tmp_path_factory):
         (root / name).parent.mkdir(parents=True, exist_ok=True)
         (root / name).write_bytes(data)
     (root / "outside").symlink_to("../..")
-    done = run("fold", "tree", "--output-dir", "serial", "--report", "json", cwd=base)
-    assert done.returncode == 0, done.stderr
-    return base, snapshot(base / "serial"), done.stderr.decode().splitlines()
+    serial = {}
+    for flags in WALKS:
+        out = f"serial{len(serial)}"
+        done = run("fold", "tree", "--output-dir", out, "--report", "json", *flags, cwd=base)
+        assert done.returncode == 2 and b"tersewright: tree/latin1.txt: not UTF-8 text\n" in done.stderr, done.stderr
+        serial[flags] = (snapshot(base / out), done.stderr.decode().splitlines())
+    return base, serial
 
 
 def run(*args, cwd=None):
@@ -79,30 +87,34 @@ def snapshot(root):
     return {p.relative_to(root).as_posix(): p.read_bytes() for p in sorted(Path(root).rglob("*")) if p.is_file()}
 
 
-def check_same_as_serial(summary, corpus, written=None):
-    base, serial, stderr = corpus
+def check_same_as_serial(summary, serial, written=None):
+    outputs, stderr = serial
     assert [f.report_json for f in summary.files] == [line for line in stderr if line.startswith("{")]
-    assert [s.message for s in summary.skipped] == [line[13:] for line in stderr if line.startswith("tersewright: skipping")]
-    assert f"{len(summary.files)} files folded, {len(summary.skipped)} skipped, {summary.bytes_in} bytes in" in stderr[-1]
-    outputs = snapshot(written) if written else {f.relative: f.output.encode() for f in summary.files}
-    assert outputs == serial
+    assert [f"tersewright: {s.message}" for s in summary.failed] == [line for line in stderr[:-1] if line[:1] != "{"]
+    assert f"tersewright: {summary.summary()}" == stderr[-1]
+    assert (snapshot(written) if written else {f.relative: f.output for f in summary.files}) == outputs
+    assert [s.message for s in summary.skipped] == ["tree/bin.dat: skipped (binary file)",
+                                                   "tree/outside: skipped (symbolic link leads out of tree)"]
 
 
-# partition size (None: the default), outputs written by the workers, client given by its scheduler's address
-@pytest.mark.parametrize("partition_bytes,to_disk,by_address", [
-    (1, True, False), (4096, True, False), (None, True, True), (4096, False, True)])
-def test_fold_paths_matches_the_serial_command_line(client, corpus, partition_bytes, to_disk, by_address, monkeypatch):
-    base, _, _ = corpus
+# partition size (None: the default), outputs written by the workers, client given by its scheduler's address, walk
+@pytest.mark.parametrize("partition_bytes,to_disk,by_address,flags", [
+    (1, True, False, ()), (4096, True, False, ()), (None, True, True, ()), (4096, False, True, ()),
+    (4096, False, False, list(WALKS)[1])])
+def test_fold_paths_matches_the_serial_command_line(client, corpus, partition_bytes, to_disk, by_address, flags,
+                                                    monkeypatch):
+    base, serial = corpus
     monkeypatch.chdir(base)
     out = base / f"out-{partition_bytes}-{to_disk}"
     summary = fold_paths(["tree"], client=client.scheduler.address if by_address else client,
-                         partition_bytes=partition_bytes, output_dir=out if to_disk else None)
-    check_same_as_serial(summary, corpus, out if to_disk else None)
-    assert not summary.failed and {s.path for s in summary.skipped} == {"tree/bin.dat", "tree/latin1.txt", "tree/outside"}
+                         partition_bytes=partition_bytes, output_dir=out if to_disk else None, **WALKS[flags])
+    check_same_as_serial(summary, serial[flags], out if to_disk else None)
+    assert [s.path for s in summary.failed] == ["tree/latin1.txt"]
+    assert ("tree/.hidden.py" in serial[flags][0]) == ("tree/d1/ignored.py" in serial[flags][0]) == bool(flags)
 
 
 def test_a_worker_killed_mid_run_loses_nothing(client, corpus):
-    base, _, _ = corpus
+    base, serial = corpus
     out, result = base / "out-killed", {}
     pids = client.run(os.getpid)
     runner = threading.Thread(target=lambda: result.update(
@@ -114,8 +126,8 @@ def test_a_worker_killed_mid_run_loses_nothing(client, corpus):
     assert runner.is_alive() and busy, "the run ended before a worker could be killed"
     os.kill(pids[busy[0]], signal.SIGKILL)
     runner.join(timeout=120)
-    assert snapshot(out) == corpus[1]
-    assert [f.report_json for f in result["summary"].files] == [line for line in corpus[2] if line.startswith("{")]
+    assert snapshot(out) == serial[()][0]
+    assert [f.report_json for f in result["summary"].files] == [line for line in serial[()][1] if line.startswith("{")]
 
 
 def test_a_file_failing_on_a_worker_is_reported_and_the_rest_goes_on(client, tmp_path):
@@ -124,19 +136,19 @@ def test_a_file_failing_on_a_worker_is_reported_and_the_rest_goes_on(client, tmp
                Source("a2.py", str(tmp_path / "a.py"), "a2.py")]
     outcomes = list(fold_sources_on_cluster(sources, fold_options(), client.scheduler.address, partition_bytes=1))
     assert [getattr(o, "output", None) or o.message for o in outcomes] == [
-        "x = 1\n", "cannot read gone.py: No such file or directory", "x = 1\n"]
+        b"x = 1\n", "gone.py: No such file or directory", b"x = 1\n"]
     (tmp_path / "in").mkdir()
     (tmp_path / "in" / "b.py").write_text("x = 1  # c\n")
     (tmp_path / "out" / "a.py").mkdir(parents=True)  # a directory where an output must go
     summary = fold_paths([tmp_path / "a.py", tmp_path / "in"], client=client, output_dir=tmp_path / "out")
     assert [(s.path, s.failed) for s in summary.failed] == [(str(tmp_path / "a.py"), True)]
-    assert "Is a directory" in summary.failed[0].message and (tmp_path / "out" / "b.py").read_text() == "x = 1\n"
+    assert "Is a directory" in summary.failed[0].message and (tmp_path / "out" / "in" / "b.py").read_text() == "x = 1\n"
 
 
 # paths (under tmp_path), output directory, the error that refuses the run before anything is written
 REFUSED = [
     (["in/a/y.log", "y.log"], "out", ValueError, r"in/a/y.log and .*y.log would both be written to .*out/y.log$"),
-    (["in/a"], "in/a", ValueError, r"^refusing to overwrite the input .*in/a/y.log with its folded text$"),
+    (["in"], ".", ValueError, r"^refusing to overwrite the input .*in/a/y.log with its folded text$"),
     (["in"], "y.log", NotADirectoryError, r"^cannot write into .*y.log: not a directory$"),
 ]
 
@@ -172,8 +184,8 @@ def test_a_file_that_takes_its_worker_down_is_reported_and_the_rest_goes_on(clie
     finally:
         client.unregister_worker_plugin("poison")
         cloudpickle.unregister_pickle_by_value(sys.modules[__name__])
-    assert [f.output for f in summary.files] == ["a.txt\n", "z.txt\n"]
-    assert [s.message for s in summary.failed] == [f"cannot fold {tmp_path}/poison.txt: the workers folding it died"]
+    assert [f.output for f in summary.files] == [b"a.txt\n", b"z.txt\n"]
+    assert [s.message for s in summary.failed] == [f"{tmp_path}/poison.txt: the Dask workers folding it died"]
 
 
 # what is at the temporary file's name before the write, and whether it is still there after
