@@ -3,6 +3,7 @@
 import fcntl
 import os
 import random
+import re
 import signal
 import subprocess
 import sys
@@ -78,9 +79,10 @@ def corpus(tmp_path_factory):
     return base, serial
 
 
-def run(*args, cwd=None):
-    env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
-    return subprocess.run([sys.executable, "-m", "tersewright", *args], cwd=cwd, env=env, capture_output=True, timeout=120)
+def run(*args, cwd=None, stdin=b"", pythonpath=None):
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [pythonpath, PACKAGE_ROOT])))
+    return subprocess.run([sys.executable, "-m", "tersewright", *args], cwd=cwd, env=env, input=stdin,
+                          capture_output=True, timeout=120)
 
 
 def snapshot(root):
@@ -230,13 +232,122 @@ def test_an_unknown_profile_raised_on_a_worker_arrives_as_unknown_profile_error(
         future.result()
 
 
+BLOCKER = ("import sys, importlib.abc\nclass Block(importlib.abc.MetaPathFinder):\n"
+           "    def find_spec(self, name, *a):\n        if name.split('.')[0] in ('dask', 'distributed'): raise ImportError(name)\n"
+           "sys.meta_path.insert(0, Block())\n")
+
+
 def test_dask_stays_optional():
-    blocker = ("import sys, importlib.abc\nclass Block(importlib.abc.MetaPathFinder):\n"
-               "    def find_spec(self, name, *a):\n        if name.split('.')[0] in ('dask', 'distributed'): raise ImportError(name)\n"
-               "sys.meta_path.insert(0, Block())\nimport tersewright\nimport tersewright.distributed\n")
+    blocker = BLOCKER + "import tersewright\nimport tersewright.distributed\n"
     done = subprocess.run([sys.executable, "-c", blocker], env=dict(os.environ, PYTHONPATH=PACKAGE_ROOT),
                           capture_output=True, timeout=60)
     assert done.returncode == 1
     assert done.stderr.decode().splitlines()[-1] == (
         "ImportError: tersewright.distributed needs Dask: pip install 'tersewright[distributed]'"
         " (on Debian: apt install python3-dask python3-distributed python3-pandas)")
+
+
+# --------------------------------------------------------------------------- fold --scheduler
+def small_tree(root):
+    for name, data in {"a/x.py": KINDS["py"].format(n=1), "a/y.log": KINDS["log"].format(n=2), "b.md": KINDS["md"].format(n=3),
+                       "c.json": KINDS["json"].format(n=4), "bin.dat": "\0\1", "bad.txt": b"caf\xe9\n"}.items():
+        (root / name).parent.mkdir(parents=True, exist_ok=True)
+        (root / name).write_bytes(data if isinstance(data, bytes) else data.encode())
+
+
+# command line past `fold` ({out}: the output's name), whether it reads the cluster's address (else local:2)
+SCHEDULED = [
+    (["t", "--report", "json", "-v"], True), (["t", "t/b.md", "-o", "{out}", "--report", "text"], True),
+    (["t", "--output-dir", "{out}", "--budget-bytes", "10", "--fail-over-budget"], True),
+    (["t/a/x.py", "-o", "{out}"], True), (["--in-place", "t/b.md", "t/bad.txt", "t/a/y.log"], True),
+    (["t", "--glob", "!*.log", "-o", "{out}"], False),
+]
+
+
+@pytest.mark.parametrize("args,by_address", SCHEDULED)
+def test_fold_on_a_scheduler_is_byte_identical_to_a_run_without(client, tmp_path, args, by_address):
+    scheduler = client.scheduler.address if by_address else "local:2"
+    done = {}
+    for mode, extra in (("plain", []), ("cluster", ["--scheduler", scheduler])):
+        (tmp_path / mode).mkdir()
+        small_tree(tmp_path / mode / "t")
+        done[mode] = run("fold", *[a.format(out="out") for a in args], *extra, cwd=tmp_path / mode)
+    plain, cluster = done["plain"], done["cluster"]
+    assert (cluster.returncode, cluster.stdout, cluster.stderr) == (plain.returncode, plain.stdout, plain.stderr)
+    assert snapshot(tmp_path / "cluster") == snapshot(tmp_path / "plain")
+    assert plain.stdout or (tmp_path / "plain" / "out").exists() or b"bad.txt" in plain.stderr
+
+
+# --scheduler's value, the line on standard error; every one ends the run with status 2
+REFUSED_SCHEDULERS = [
+    ("local:x", r"^tersewright: argument --scheduler: not a Dask scheduler address \(tcp://HOST:PORT\) nor local:N"),
+    ("tcp://host", r"^tersewright: argument --scheduler: not a Dask scheduler address"),
+    ("tcp://127.0.0.1:65536", r"^tersewright: argument --scheduler: not a Dask scheduler address"),
+    ("tcp://127.0.0.1:1", r"^tersewright: cannot reach the Dask scheduler at tcp://127.0.0.1:1: .*\n\Z"),
+    ("127.0.0.1:1", r"^tersewright: cannot reach the Dask scheduler at tcp://127.0.0.1:1: .*\n\Z"),
+]
+
+
+@pytest.mark.parametrize("scheduler,message", REFUSED_SCHEDULERS)
+def test_a_bad_or_unreachable_scheduler_fails_in_one_line(tmp_path, scheduler, message):
+    small_tree(tmp_path / "t")
+    started = time.monotonic()
+    done = run("fold", "t", "-o", "out", "--scheduler", scheduler, cwd=tmp_path)
+    assert time.monotonic() - started < 15
+    assert done.returncode == 2 and done.stdout == b"" and re.search(message, done.stderr.decode())
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["t"]
+
+
+def test_scheduler_refuses_standard_input_and_says_what_to_install_without_dask(tmp_path):
+    done = run("fold", "--scheduler", "local:1", stdin=b"x = 1\n", cwd=tmp_path)
+    assert (done.returncode, done.stderr.decode().splitlines()[0]) == (
+        2, "tersewright: --scheduler folds files and directories, not standard input")
+    (tmp_path / "sitecustomize.py").write_text(BLOCKER)
+    (tmp_path / "a.py").write_text("x = 1\n")
+    done = run("fold", "a.py", "--scheduler", "local:1", cwd=tmp_path, pythonpath=str(tmp_path))
+    assert (done.returncode, done.stdout, done.stderr.decode()) == (2, b"", (
+        "tersewright: --scheduler needs Dask: pip install 'tersewright[distributed]'"
+        " (on Debian: apt install python3-dask python3-distributed)\n"))
+
+
+def running_children(pid):
+    """The processes pid started from any of its threads (a local cluster starts its workers from its own)."""
+    found = []
+    for task in Path(f"/proc/{pid}/task").glob("*"):
+        try:
+            found += [int(p) for p in (task / "children").read_text().split()]
+        except OSError:
+            pass
+    return found
+
+
+def is_running(pid):
+    try:
+        return Path(f"/proc/{pid}/stat").read_text().split(") ")[1][0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
+@pytest.mark.parametrize("signum", [signal.SIGTERM, signal.SIGINT])
+@pytest.mark.parametrize("output", [["-o", "out.py"], ["--output-dir", "out"]])
+def test_a_signal_stops_a_run_on_a_local_cluster_and_cleans_up(tmp_path, signum, output):
+    (tmp_path / "a.py").write_text("x = 1  # c\n")
+    (tmp_path / "big.py").write_text("".join(f"def f{i}(a):  # note {i}\n    return a * {i}\n\n" for i in range(150000)))
+    env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
+    process = subprocess.Popen([sys.executable, "-m", "tersewright", "fold", "a.py", "big.py", *output, "--scheduler", "local:2"],
+                               cwd=tmp_path, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    deadline = time.monotonic() + 60
+    while len(running_children(process.pid)) < 2 and time.monotonic() < deadline:
+        time.sleep(0.02)
+    time.sleep(3)  # the cluster is up and folding big.py, which takes several seconds
+    workers = running_children(process.pid)
+    assert process.poll() is None and workers, "the run ended before it could be stopped"
+    os.kill(process.pid, signum)
+    _, err = process.communicate(timeout=60)
+    assert (process.returncode, err) == (128 + signum, b"")
+    deadline = time.monotonic() + 10  # a worker told to stop may take a moment to end
+    while any(is_running(pid) for pid in workers) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    assert not [pid for pid in workers if is_running(pid)]
+    # Nothing half written: no bundle, and in the output folder at most the small file folded first.
+    assert set(snapshot(tmp_path)) - {"a.py", "big.py"} <= {"out/a.py"} and snapshot(tmp_path).get("out/a.py", b"x = 1\n") == b"x = 1\n"
