@@ -395,6 +395,7 @@ def connect(scheduler: str) -> Iterator[distributed.Client]:
             host="127.0.0.1",
             dashboard_address="127.0.0.1:0",
             worker_dashboard_address="127.0.0.1:0",
+            preload=["tersewright._local_worker"],
         ) as cluster, distributed.Client(cluster) as client:
             yield client
         return

@@ -328,23 +328,26 @@ def is_running(pid):
         return False
 
 
-@pytest.mark.parametrize("signum", [signal.SIGTERM, signal.SIGINT])
-@pytest.mark.parametrize("output", [["-o", "out.py"], ["--output-dir", "out"]])
-def test_a_signal_stops_a_run_on_a_local_cluster_and_cleans_up(tmp_path, signum, output):
+# the signal, sent to the main process or to its whole process group (as Ctrl-C at a terminal), the output
+@pytest.mark.parametrize("signum,group,output", [
+    (signal.SIGTERM, False, ["-o", "out.py"]), (signal.SIGTERM, False, ["--output-dir", "out"]),
+    (signal.SIGINT, False, ["-o", "out.py"]), (signal.SIGINT, True, ["--output-dir", "out"])])
+def test_a_signal_stops_a_run_on_a_local_cluster_and_cleans_up(tmp_path, signum, group, output):
     (tmp_path / "a.py").write_text("x = 1  # c\n")
     (tmp_path / "big.py").write_text("".join(f"def f{i}(a):  # note {i}\n    return a * {i}\n\n" for i in range(150000)))
     env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
     process = subprocess.Popen([sys.executable, "-m", "tersewright", "fold", "a.py", "big.py", *output, "--scheduler", "local:2"],
-                               cwd=tmp_path, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                               cwd=tmp_path, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                               start_new_session=True)
     deadline = time.monotonic() + 60
     while len(running_children(process.pid)) < 2 and time.monotonic() < deadline:
         time.sleep(0.02)
     time.sleep(3)  # the cluster is up and folding big.py, which takes several seconds
     workers = running_children(process.pid)
     assert process.poll() is None and workers, "the run ended before it could be stopped"
-    os.kill(process.pid, signum)
+    (os.killpg if group else os.kill)(process.pid, signum)
     _, err = process.communicate(timeout=60)
-    assert (process.returncode, err) == (128 + signum, b"")
+    assert (process.returncode, err) == (128 + signum, b"")  # the workers print nothing either
     deadline = time.monotonic() + 10  # a worker told to stop may take a moment to end
     while any(is_running(pid) for pid in workers) and time.monotonic() < deadline:
         time.sleep(0.05)
