@@ -354,3 +354,22 @@ def test_a_signal_stops_a_run_on_a_local_cluster_and_cleans_up(tmp_path, signum,
     assert not [pid for pid in workers if is_running(pid)]
     # Nothing half written: no bundle, and in the output folder at most the small file folded first.
     assert set(snapshot(tmp_path)) - {"a.py", "big.py"} <= {"out/a.py"} and snapshot(tmp_path).get("out/a.py", b"x = 1\n") == b"x = 1\n"
+
+
+def test_a_scheduler_that_goes_away_mid_run_fails_in_one_line(tmp_path):
+    (tmp_path / "a.py").write_text("x = 1  # c\n")
+    (tmp_path / "big.py").write_text("".join(f"def f{i}(a):  # note {i}\n    return a * {i}\n\n" for i in range(150000)))
+    env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
+    with distributed.LocalCluster(n_workers=1, threads_per_worker=1, processes=True, host="127.0.0.1",
+                                  dashboard_address=None) as cluster:
+        process = subprocess.Popen([sys.executable, "-m", "tersewright", "fold", "a.py", "big.py", "big.py", "-o", "out.py",
+                                    "--scheduler", cluster.scheduler_address], cwd=tmp_path, env=env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        deadline = time.monotonic() + 60
+        while not cluster.scheduler.tasks and time.monotonic() < deadline:
+            time.sleep(0.02)
+        assert process.poll() is None, "the run ended before its scheduler went away"
+    _, err = process.communicate(timeout=60)
+    assert process.returncode == 2
+    assert re.fullmatch(rf"tersewright: folding on the Dask scheduler at {cluster.scheduler_address} failed: .*\n", err.decode())
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["a.py", "big.py"]

@@ -39,16 +39,31 @@ def scheduler_address(text: str) -> str:
     return text if found.group(1) else f"tcp://{text}"
 
 
-def _quiet() -> None:
+def _quiet() -> bool:
     """Keep Dask's own log lines off standard error, which carries the run's reports and failures.
 
     Set before Dask is imported, so that the worker processes of a local cluster, which read it from
-    their environment, keep quiet too; a level the user chose is kept.
+    their environment, keep quiet too. False when the user chose a level of their own, which is kept.
     """
+    if "DASK_LOGGING__DISTRIBUTED" in os.environ:
+        return False
+    os.environ["DASK_LOGGING__DISTRIBUTED"] = "critical"
+    return True
+
+
+def _silence_loggers() -> None:
+    """Once Dask is imported: its loggers below the top one (distributed.client, ...) have levels of
+    their own, and the event loops it runs log through asyncio's and tornado's."""
     import logging
 
-    os.environ.setdefault("DASK_LOGGING__DISTRIBUTED", "critical")
-    logging.getLogger("distributed").setLevel(os.environ["DASK_LOGGING__DISTRIBUTED"].upper())
+    for name in ("distributed", "asyncio", "tornado"):
+        logger = logging.getLogger(name)
+        logger.setLevel(logging.CRITICAL)
+        for handler in logger.handlers:
+            handler.setLevel(logging.CRITICAL)
+    for name in list(logging.root.manager.loggerDict):
+        if name.startswith(("distributed.", "tornado.")):
+            logging.getLogger(name).setLevel(logging.CRITICAL)
 
 
 def _why(error: BaseException) -> str:
@@ -65,12 +80,15 @@ def fold_on_cluster(sources: Sequence[Source], options: FoldOptions, scheduler: 
     the cluster.
     """
     import asyncio
+    import concurrent.futures
 
-    _quiet()
+    quiet = _quiet()
     try:
         from ..distributed import fold_sources_on_cluster
     except ImportError:
         raise CliError(INSTALL) from None
+    if quiet:
+        _silence_loggers()
     outcomes = fold_sources_on_cluster(sources, options, scheduler)
     try:
         yield from outcomes
@@ -80,6 +98,8 @@ def fold_on_cluster(sources: Sequence[Source], options: FoldOptions, scheduler: 
         where = "a local Dask cluster" if scheduler.startswith("local:") else f"the Dask scheduler at {scheduler}"
         if str(error).startswith("cannot reach"):
             raise CliError(str(error)) from None
+        if isinstance(error, (asyncio.CancelledError, concurrent.futures.CancelledError)):
+            raise CliError(f"folding on {where} failed: the cluster dropped the run's tasks (did its scheduler stop?)") from None
         raise CliError(f"folding on {where} failed: {_why(error)}") from None
     finally:
         outcomes.close()

@@ -28,7 +28,7 @@ from .outputs import (
     refuse_output_over_inputs,
     standard_error_failed,
 )
-from .cluster import scheduler_address
+from .cluster import fold_on_cluster, fold_one_on_cluster, scheduler_address
 from .parallel import BINARY, FoldOptions, Folded, NotFolded, Outcome, fold_one, fold_sources, fold_stdin
 from .reporting import (
     NORMAL,
@@ -171,8 +171,6 @@ def _outcomes(args: argparse.Namespace, sources: List[Source], options: FoldOpti
     """Where the outcomes come from: this machine's worker processes, or the Dask cluster of --scheduler."""
     if args.scheduler is None:
         return fold_sources(sources, options, args.jobs)
-    from .cluster import fold_on_cluster
-
     return fold_on_cluster(sources, options, args.scheduler)
 
 
@@ -184,8 +182,6 @@ def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[s
         if args.scheduler is None:
             outcome = fold_one(sources[0], options)
         else:
-            from .cluster import fold_one_on_cluster
-
             outcome = fold_one_on_cluster(sources[0], options, args.scheduler)
         if isinstance(outcome, NotFolded):
             # A file named on its own that cannot be folded fails, a binary one too: nothing would be written.
