@@ -1,21 +1,25 @@
-"""Wall times of one corpus folded serially, in a pool of worker processes and on a local Dask cluster.
+"""Wall times of one corpus folded through the command line serially, with --jobs and on a local Dask cluster.
 
 Run with the built package on the path:
-    PYTHONPATH=build/python python3 bench/dask_bench.py [--corpus DIR] [--suffix .py] [--workers 2]
+    PYTHONPATH=build/python python3 bench/dask_bench.py [--corpus DIR] [--glob '*.py'] [--workers 2]
 
-Every mode folds the same files with the command line's default options (profile safe, directives
-kept) and must give the same outputs; all figures come from one run, so that load on a shared
-machine hits them alike. The per-task overhead Dask adds is the extra time of one file per task
-over the default partitions, divided by the extra tasks.
+`tersewright fold CORPUS --glob PATTERN -o FILE` runs three times, as is, with --jobs N and with
+--scheduler local:N (the cluster started and stopped within the run), and the three must write the
+same bytes, say the same on standard error and end with the same status. Then, on one local
+cluster kept for both, the files are folded in the default partitions and one file per task: the
+per-task overhead Dask adds is the extra time of the second over the first, divided by the extra
+tasks. All figures come from one run, so that load on a shared machine hits them alike.
 """
 
 import argparse
 import os
+import subprocess
 import sys
+import tempfile
 import time
 
-from tersewright.cli.parallel import Folded, fold_sources
-from tersewright.cli.sources import collect_sources
+from tersewright.cli.parallel import Folded
+from tersewright.cli.sources import WalkOptions, collect_sources
 from tersewright.distributed import connect, fold_options, fold_sources_on_cluster, partitions
 
 
@@ -25,26 +29,40 @@ def timed(run):
     return time.perf_counter() - start, [o.output if isinstance(o, Folded) else o.message for o in outcomes]
 
 
+def command_line(corpus, glob, extra, output):
+    """One run of `tersewright fold`: its wall time, and what it wrote, said and returned."""
+    command = [sys.executable, "-m", "tersewright", "fold", corpus, "--glob", glob, "-o", output, *extra]
+    start = time.perf_counter()
+    done = subprocess.run(command, capture_output=True)
+    seconds = time.perf_counter() - start
+    with open(output, "rb") as handle:
+        return seconds, (handle.read(), done.stderr, done.returncode)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--corpus", default=f"/usr/lib/python{sys.version_info.major}.{sys.version_info.minor}")
-    parser.add_argument("--suffix", default=".py", help="fold only the files whose names end so ('' for all)")
+    parser.add_argument("--glob", default="*.py", help="fold only the files matching this pattern ('*' for all)")
     parser.add_argument("--workers", type=int, default=2)
     args = parser.parse_args()
 
-    found, _ = collect_sources([args.corpus], frozenset())
-    sources = [s for s in found if not s.skip and s.relative.endswith(args.suffix)]
+    found, _ = collect_sources([args.corpus], frozenset(), WalkOptions(globs=(args.glob,)))
+    sources = [s for s in found if not s.skip]
     megabytes = sum(os.path.getsize(s.location) for s in sources) / 1e6
     options = fold_options(report="none")
     n = args.workers
     print(f"{len(sources)} files, {megabytes:.1f} MB under {args.corpus}; {os.cpu_count()} CPUs")
 
     rows = []
-    serial, reference = timed(lambda: fold_sources(sources, options, 1))
-    rows.append(("serial (--jobs 1)", serial))
-    seconds, outputs = timed(lambda: fold_sources(sources, options, n))
-    assert outputs == reference, "the pool's outputs differ from the serial run's"
-    rows.append((f"process pool (--jobs {n})", seconds))
+    with tempfile.TemporaryDirectory() as scratch:
+        runs = {}
+        for name, extra in (("serial", []), (f"--jobs {n}", ["--jobs", str(n)]), (f"--scheduler local:{n}", ["--scheduler", f"local:{n}"])):
+            seconds, runs[name] = command_line(args.corpus, args.glob, extra, os.path.join(scratch, "out"))
+            rows.append((f"tersewright fold {name}", seconds))
+        for name, result in runs.items():
+            assert result == runs["serial"], f"{name} wrote, said or returned otherwise than the serial run"
+    serial = rows[0][1]
+    reference = None
 
     start = time.perf_counter()
     with connect(f"local:{n}") as client:
@@ -53,12 +71,11 @@ def main():
         for name, size in (("default partitions", None), ("one file per task", 1)):
             tasks[name] = len(partitions(sources, size, n))
             seconds, outputs = timed(lambda: fold_sources_on_cluster(sources, options, client, size))
-            assert outputs == reference, f"the cluster's outputs ({name}) differ from the serial run's"
-            rows.append((f"local:{n}, {name} ({tasks[name]} tasks)", seconds))
+            reference = outputs if reference is None else reference
+            assert outputs == reference, "the cluster's outputs differ between partition sizes"
+            rows.append((f"local:{n} kept running, {name} ({tasks[name]} tasks)", seconds))
         stopping = time.perf_counter()
     stopped = time.perf_counter() - stopping
-    # What `fold --scheduler local:N` costs end to end: the cluster is started and stopped for the run.
-    rows.insert(2, (f"local:{n} with its start and stop", started + rows[2][1] + stopped))
 
     width = max(len(name) for name, _ in rows)
     print(f"{'mode':<{width}}  {'wall s':>8}  {'MB/s':>7}  {'vs serial':>9}")

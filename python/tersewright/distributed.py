@@ -8,8 +8,9 @@ the tasks finished in, so the outputs and the summary are the same as a serial r
 Nothing is lost when a worker dies: the scheduler runs its tasks again elsewhere, and every file a
 task writes goes through a temporary file in the target's folder that is renamed into place, so a
 task killed mid-write leaves no half file (the attempt that runs again takes over its temporary
-file). A file that cannot be read, is not UTF-8 text or cannot be written is reported with its
-reason and the rest goes on.
+file). Trees are walked, and files folded, skipped and failed, exactly as the command line does: a
+file that cannot be read, is not UTF-8 text or cannot be written is reported with its reason in the
+command line's words and the rest goes on; a binary file is skipped.
 
 Dask is optional: ``pip install 'tersewright[distributed]'`` (on Debian: python3-dask,
 python3-distributed and, for the data frame functions, python3-pandas). ``import tersewright``
@@ -24,6 +25,7 @@ import hashlib
 import itertools
 import json
 import os
+import stat
 import tempfile
 import uuid
 from collections import deque
@@ -39,9 +41,10 @@ except ImportError as error:  # the message says how to get the optional depende
     ) from error
 
 from . import Engine
-from .cli.errors import CliError, reason
+from .cli.errors import reason
 from .cli.parallel import Folded, FoldOptions, NotFolded, Outcome, fold_source, fold_text
-from .cli.sources import Source, StrPath, collect_sources, decode_text, identity, path_hint
+from .cli.reporting import Tally, not_folded_line
+from .cli.sources import Source, StrPath, WalkOptions, collect_sources, decode_text, identity, path_hint
 from .directives import DEFAULT_MARKERS, DIRECTIVE_MARKERS
 
 if TYPE_CHECKING:  # pragma: no cover
@@ -76,6 +79,8 @@ WINDOW_PER_THREAD = 4
 FOLDED_COLUMNS = ("output", "input_bytes", "output_bytes", "behavior_preserving", "syntax_valid", "report_json")
 TEMP_SUFFIX = ".tersewright-partial"
 NAME_MAX = 255  # bytes in a file name on the usual Linux file systems
+# How long connecting to a scheduler may take before the run gives up.
+CONNECT_TIMEOUT = 5
 
 
 # --------------------------------------------------------------------------- options
@@ -133,18 +138,19 @@ def fold_options(
 # The two places that know how the command line finds and folds files.
 
 
-def walk(paths: Sequence[StrPath], excluded: frozenset = frozenset()) -> List[Source]:
-    """The files named by paths, in the command line's order; OSError for a path that cannot be read."""
-    try:
-        sources, _ = collect_sources(paths, excluded)
-    except CliError as error:
-        raise OSError(str(error)) from None
+def walk(paths: Sequence[StrPath], excluded: frozenset = frozenset(), options: WalkOptions = WalkOptions()) -> List[Source]:
+    """The files named by paths, in the command line's order; a path that cannot be read is a failed source."""
+    sources, _ = collect_sources(paths, excluded, options)
     return sources
 
 
 def fold_one(source: Source, options: FoldOptions) -> Outcome:
-    """Read and fold one file as the command line does."""
-    return fold_source(source, options)
+    """Read and fold one file as the command line does; an error of the fold fails that file only."""
+    try:
+        return fold_source(source, options)
+    except Exception as error:  # as a worker process of the command line reports it
+        what = "out of memory" if isinstance(error, MemoryError) else str(error) or type(error).__name__
+        return NotFolded(not_folded_line(source.shown, what, True), failed=True)
 
 
 def fold_one_text(engine: Engine, text: str, path: Optional[str], options: FoldOptions) -> Folded:
@@ -157,9 +163,13 @@ def fold_one_text(engine: Engine, text: str, path: Optional[str], options: FoldO
 _umask: Optional[int] = None
 
 
-def _file_mode() -> int:
-    """The mode a new file gets in this process, as open() would give it."""
+def _file_mode(target: str) -> int:
+    """The mode of the file target replaces, or the one a new file gets in this process."""
     global _umask
+    try:
+        return stat.S_IMODE(os.stat(target).st_mode)
+    except OSError:
+        pass
     if _umask is None:
         _umask = os.umask(0)
         os.umask(_umask)
@@ -215,7 +225,7 @@ def _claim_temp(target: str) -> Tuple[int, str]:
     return tempfile.mkstemp(prefix=stem + ".", suffix=TEMP_SUFFIX, dir=directory)
 
 
-def write_atomically(target: str, data: bytes) -> None:
+def write_atomically(target: str, data: Union[bytes, bytearray]) -> None:
     """Write data to target through a temporary file renamed into place: target is whole or untouched."""
     os.makedirs(os.path.dirname(target) or ".", exist_ok=True)
     fd, temp = _claim_temp(target)
@@ -223,7 +233,7 @@ def write_atomically(target: str, data: bytes) -> None:
     try:
         with open(fd, "wb", closefd=False) as handle:
             handle.write(data)
-        os.fchmod(fd, _file_mode())
+        os.fchmod(fd, _file_mode(target))
         # Renamed while the lock is held, so that no other attempt writes into it meanwhile.
         os.replace(temp, target)
         renamed = True
@@ -245,11 +255,11 @@ def _fold_partition_task(sources: Sequence[Source], options: FoldOptions, output
         if output_dir is not None and isinstance(outcome, Folded):
             target = os.path.join(output_dir, source.relative)
             try:
-                write_atomically(target, outcome.output.encode("utf-8"))
+                write_atomically(target, outcome.output)
             except OSError as error:
                 outcome = NotFolded(f"cannot write {target}: {reason(error)}", failed=True)
             else:
-                outcome = replace(outcome, output="")  # on disk: only the report travels back
+                outcome = replace(outcome, output=b"")  # on disk: only the report travels back
         outcomes.append(outcome)
     return outcomes
 
@@ -346,7 +356,7 @@ def _outcomes(
                 continue
             finally:
                 future.release()
-        return NotFolded(f"cannot fold {source.shown}: the workers folding it died", failed=True)
+        return NotFolded(not_folded_line(source.shown, "the Dask workers folding it died", True), failed=True)
 
     try:
         for group in itertools.islice(queued, max(1, window)):
@@ -370,7 +380,8 @@ def connect(scheduler: str) -> Iterator[distributed.Client]:
     """A client of the Dask scheduler at an address (``tcp://host:8786``), closed on leaving.
 
     ``local:N`` starts a cluster of N worker processes of one thread each on this machine for the
-    duration (``local:0``: one per CPU), listening on the loopback interface only.
+    duration (``local:0``: one per CPU), listening on the loopback interface only, its dashboard too.
+    A scheduler that does not answer within CONNECT_TIMEOUT seconds raises OSError.
     """
     if scheduler.startswith("local:"):
         count = scheduler[len("local:") :]
@@ -382,14 +393,17 @@ def connect(scheduler: str) -> Iterator[distributed.Client]:
             threads_per_worker=1,
             processes=True,
             host="127.0.0.1",
-            dashboard_address=None,
+            dashboard_address="127.0.0.1:0",
+            worker_dashboard_address="127.0.0.1:0",
+            preload=["tersewright._local_worker"],
         ) as cluster, distributed.Client(cluster) as client:
             yield client
         return
     try:
-        client = distributed.Client(scheduler)
-    except (OSError, ValueError) as error:
-        raise OSError(f"cannot reach the Dask scheduler at {scheduler}: {error}") from None
+        client = distributed.Client(scheduler, timeout=CONNECT_TIMEOUT)
+    except (OSError, ValueError, TypeError) as error:
+        why = str(error).strip().splitlines()[0] if str(error).strip() else type(error).__name__
+        raise OSError(f"cannot reach the Dask scheduler at {scheduler}: {why}") from None
     with client:
         yield client
 
@@ -432,11 +446,11 @@ def fold_sources_on_cluster(
 
 @dataclass(frozen=True)
 class FoldedFile:
-    """One folded file: where it came from, its folded text (None when written out) and its report."""
+    """One folded file: where it came from, its folded text as UTF-8 bytes (None when written out), its report."""
 
     path: str
     relative: str
-    output: Optional[str]
+    output: Optional[bytes]
     input_bytes: int
     output_bytes: int
     over_budget: bool
@@ -447,10 +461,19 @@ class FoldedFile:
         """The report as ``Report.to_dict()`` gives it."""
         return json.loads(self.report_json)
 
+    @property
+    def text(self) -> Optional[str]:
+        """The folded text as a string (None when written out)."""
+        return None if self.output is None else self.output.decode("utf-8")
+
 
 @dataclass(frozen=True)
 class SkippedFile:
-    """A file left alone, with the one-line reason the command line gives; failed when it could not be read or written."""
+    """A file left alone, with the line the command line gives for it (without the program's name).
+
+    failed tells a file that could not be read, decoded or written ('PATH: REASON') from one left
+    out on purpose, a binary one say ('PATH: skipped (REASON)').
+    """
 
     path: str
     message: str
@@ -459,15 +482,18 @@ class SkippedFile:
 
 @dataclass(frozen=True)
 class FoldSummary:
-    """A run over paths: the folded and the skipped files, each in the order of the walk."""
+    """A run over paths: the folded, the skipped and the failed files, each in the order of the walk."""
 
     files: Tuple[FoldedFile, ...]
     skipped: Tuple[SkippedFile, ...]
+    failed: Tuple[SkippedFile, ...]
     output_dir: Optional[str]
 
-    @property
-    def failed(self) -> Tuple[SkippedFile, ...]:
-        return tuple(s for s in self.skipped if s.failed)
+    def summary(self) -> str:
+        """The line that ends the command line's run over the same files."""
+        tally = Tally(files=len(self.files), skipped=len(self.skipped), failed=len(self.failed))
+        tally.bytes_in, tally.bytes_out, tally.over_budget = self.bytes_in, self.bytes_out, self.over_budget
+        return tally.summary()
 
     @property
     def bytes_in(self) -> int:
@@ -515,20 +541,27 @@ def fold_paths(
     budget_chars: Optional[int] = None,
     protected_line_markers: Optional[Sequence[str]] = None,
     keep_directives: bool = True,
+    ignore_files: bool = True,
+    hidden: bool = False,
+    globs: Sequence[str] = (),
+    max_filesize: Optional[int] = None,
 ) -> FoldSummary:
     """Fold the files under paths on a Dask cluster, as ``tersewright fold`` would.
 
-    The inputs are walked as the command line walks them (sorted, depth first, text files only) and
-    folded in tasks of about ``partition_bytes`` of input each (by default 16 MB, or less when the
+    The inputs are walked as the command line walks them: sorted, depth first, leaving out what the
+    ignore files ignore (unless ``ignore_files`` is false, ``--no-ignore``), hidden entries (unless
+    ``hidden``), files that ``globs`` leave out (``--glob``) and files over ``max_filesize`` bytes.
+    They are folded in tasks of about ``partition_bytes`` of input each (by default 16 MB, or less when the
     corpus is small for the cluster, so that every worker thread gets a few tasks). With ``output_dir`` (a path every
     worker can reach) the workers write each folded file there, mirroring the trees as
     ``--output-dir`` does, and the summary holds the reports only; without it the folded texts come
     back in the summary. ``client=None`` uses the current Dask client; a scheduler address or
     ``local:N`` (see ``connect``) connects for the run.
 
-    Options are checked before anything is walked; an input path that cannot be read raises
-    OSError. A file that cannot be read or written on a worker is in ``summary.failed`` and the
-    others are folded all the same.
+    Options are checked before anything is walked. A path that cannot be read, a file that is not
+    UTF-8 text or cannot be written is in ``summary.failed``, a file left out on purpose (a binary
+    one) in ``summary.skipped``, each with the command line's line for it; the others are folded
+    all the same. The folded outputs are the command line's bytes.
     """
     options = fold_options(
         profile,
@@ -541,21 +574,25 @@ def fold_paths(
         report="json",
     )
     _check_partition_bytes(partition_bytes)
+    if isinstance(globs, str):
+        raise TypeError("globs must be a sequence of patterns, not one string")
+    walk_options = WalkOptions(ignore_files, hidden, tuple(globs), max_filesize)
     named = [os.fsdecode(p) for p in ([paths] if isinstance(paths, (str, bytes, os.PathLike)) else paths)]
     target_dir = None if output_dir is None else os.path.abspath(os.fspath(output_dir))
     # A second run into the same folder does not fold the first run's outputs.
     excluded = frozenset(i for i in [identity(target_dir)] if i is not None)
-    sources = walk(named, excluded)
+    sources = walk(named, excluded, walk_options)
     if target_dir is not None:
         _refuse_conflicts(target_dir, sources)
 
     files: List[FoldedFile] = []
     skipped: List[SkippedFile] = []
+    failed: List[SkippedFile] = []
     with _client_for(client) as connected:
         outcomes = list(_outcomes(connected, sources, options, target_dir, partition_bytes))
     for source, outcome in zip(sources, outcomes):
         if isinstance(outcome, NotFolded):
-            skipped.append(SkippedFile(source.shown, outcome.message, outcome.failed))
+            (failed if outcome.failed else skipped).append(SkippedFile(source.shown, outcome.message, outcome.failed))
             continue
         files.append(
             FoldedFile(
@@ -568,7 +605,7 @@ def fold_paths(
                 report_json=outcome.report.text,
             )
         )
-    return FoldSummary(tuple(files), tuple(skipped), target_dir)
+    return FoldSummary(tuple(files), tuple(skipped), tuple(failed), target_dir)
 
 
 # --------------------------------------------------------------------------- data frames
@@ -623,7 +660,7 @@ def _fold_column(texts: "pandas.Series", paths: Optional["pandas.Series"], optio
             continue
         folded = fold_one_text(engine, text, path, options)
         report = json.loads(folded.report.text)
-        rows["output"].append(folded.output)
+        rows["output"].append(folded.output.decode("utf-8"))
         rows["input_bytes"].append(folded.report.input_bytes)
         rows["output_bytes"].append(folded.report.output_bytes)
         rows["behavior_preserving"].append(report["behavior_preserving"])

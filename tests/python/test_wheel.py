@@ -56,9 +56,9 @@ def test_wheel_holds_the_package_and_its_metadata(installed):
         package = {name.split("/", 1)[1] for name in names if name.startswith("tersewright/")}
         assert package == {
             "__init__.py", "__main__.py", "bundle.py", "directives.py", "distributed.py", "fitting.py", "_core.pyi",
-            "py.typed",
-            *(f"cli/{name}.py" for name in ("__init__", "commands", "errors", "ignore", "outputs", "parallel",
-                                            "reporting", "sources")),
+            "_local_worker.py", "py.typed",
+            *(f"cli/{name}.py" for name in ("__init__", "cluster", "commands", "errors", "ignore", "outputs",
+                                            "parallel", "reporting", "sources")),
             "_core" + sysconfig.get_config_var("EXT_SUFFIX"),
         }
         metadata = archive.read("tersewright-0.1.0.dist-info/METADATA").decode()

@@ -13,7 +13,7 @@ import argparse
 import json
 import os
 import sys
-from typing import Callable, Dict, List, NoReturn, Optional, Sequence, Union
+from typing import Callable, Dict, Generator, List, NoReturn, Optional, Sequence, Union
 
 from .. import UnknownProfileError, __version__, detect_language, fold, profile_info, profiles
 from ..directives import DEFAULT_MARKERS, DIRECTIVE_MARKERS
@@ -28,7 +28,8 @@ from .outputs import (
     refuse_output_over_inputs,
     standard_error_failed,
 )
-from .parallel import BINARY, FoldOptions, Folded, NotFolded, fold_one, fold_sources, fold_stdin
+from .cluster import fold_on_cluster, fold_one_on_cluster, scheduler_address
+from .parallel import BINARY, FoldOptions, Folded, NotFolded, Outcome, fold_one, fold_sources, fold_stdin
 from .reporting import (
     NORMAL,
     PROG,
@@ -42,7 +43,7 @@ from .reporting import (
     language_hint,
     not_folded_line,
 )
-from .sources import WalkOptions, collect_sources, identity, path_hint, read_detection_text, stat_failure
+from .sources import Source, WalkOptions, collect_sources, identity, path_hint, read_detection_text, stat_failure
 
 EXIT_OK = 0
 EXIT_OVER_BUDGET = 1
@@ -155,6 +156,8 @@ def _finish_single(args: argparse.Namespace, outcome: Folded, name: str) -> int:
 def _fold_stdin(args: argparse.Namespace, options: FoldOptions) -> int:
     if args.output_dir is not None:
         raise UsageError("--output-dir needs files or directories, not standard input")
+    if args.scheduler is not None:
+        raise UsageError("--scheduler folds files and directories, not standard input")
     outcome = fold_stdin(options)
     if isinstance(outcome, NotFolded):
         raise CliError(outcome.message)
@@ -164,12 +167,22 @@ def _fold_stdin(args: argparse.Namespace, options: FoldOptions) -> int:
     return _finish_single(args, outcome, "standard input")
 
 
+def _outcomes(args: argparse.Namespace, sources: List[Source], options: FoldOptions) -> Generator[Outcome, None, None]:
+    """Where the outcomes come from: this machine's worker processes, or the Dask cluster of --scheduler."""
+    if args.scheduler is None:
+        return fold_sources(sources, options, args.jobs)
+    return fold_on_cluster(sources, options, args.scheduler)
+
+
 def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[str]) -> int:
     excluded = frozenset(i for i in (identity(args.output), identity(args.output_dir)) if i is not None)
     sources, any_directory = collect_sources(paths, excluded, _walk_options(args))
 
     if not any_directory and len(sources) == 1 and args.output_dir is None:
-        outcome = fold_one(sources[0], options)
+        if args.scheduler is None:
+            outcome = fold_one(sources[0], options)
+        else:
+            outcome = fold_one_on_cluster(sources[0], options, args.scheduler)
         if isinstance(outcome, NotFolded):
             # A file named on its own that cannot be folded fails, a binary one too: nothing would be written.
             raise CliError(outcome.message if outcome.failed else not_folded_line(sources[0].shown, BINARY, True))
@@ -180,7 +193,7 @@ def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[s
     )
     diagnostics = Diagnostics(sys.stderr, len(sources), args.verbosity)
     tally = Tally()
-    outcomes = fold_sources(sources, options, args.jobs)
+    outcomes = _outcomes(args, sources, options)
     try:
         for source, outcome in zip(sources, outcomes):
             if isinstance(outcome, NotFolded):
@@ -222,7 +235,7 @@ def _fold_in_place(args: argparse.Namespace, options: FoldOptions, paths: Sequen
     replacer = InPlace(sources)
     diagnostics = Diagnostics(sys.stderr, verbosity=args.verbosity)
     failed = over_budget = False
-    outcomes = fold_sources(sources, options, args.jobs)
+    outcomes = _outcomes(args, sources, options)
     try:
         for source, outcome in zip(sources, outcomes):
             if isinstance(outcome, NotFolded):
@@ -520,6 +533,14 @@ def build_parser() -> _Parser:
         default=1,
         metavar="N",
         help="fold in N worker processes, at most one per CPU (0: one per CPU)",
+    )
+    fold_command.add_argument(
+        "--scheduler",
+        type=scheduler_address,
+        metavar="ADDRESS",
+        help="fold on the Dask cluster whose scheduler is at ADDRESS (tcp://HOST:PORT), or on a cluster of"
+        " N worker processes started here for the run (local:N); the files must be readable by its"
+        " workers; --jobs then has no effect",
     )
     fold_command.add_argument(
         "--fail-over-budget", action="store_true", help="exit with status 1 when some output misses its budget"
