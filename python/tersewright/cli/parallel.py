@@ -40,6 +40,8 @@ class FoldOptions:
     markers: Optional[Tuple[str, ...]]
     directives: bool = False
     report: str = "none"
+    # Whether each file's whole report goes along with its text (for a bundle that carries reports).
+    bundle_reports: bool = False
 
     @property
     def budgeted(self) -> bool:
@@ -107,7 +109,8 @@ def fold_text(engine: Engine, text: str, name: str, path: Optional[str], options
     if text.endswith("\n") and not output.endswith("\n") and result.report.detected_language == "json":
         output += "\n"
     return Folded(
-        output.encode("utf-8"), digest(result.report, name, options.report, options.budgeted), output != text
+        output.encode("utf-8"), digest(result.report, name, options.report, options.budgeted, options.bundle_reports),
+        output != text,
     )
 
 

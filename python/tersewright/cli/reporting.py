@@ -147,16 +147,19 @@ class ReportDigest:
     input_lines: int = 0
     # With a budget: the output's size, the limit and their unit ("bytes" or "characters").
     budget: Optional[Tuple[int, int, str]] = None
+    # The whole report as JSON, for a bundle that carries each file's report (the json style).
+    report_json: str = ""
 
 
-def digest(report: Report, name: str, mode: str, budgeted: bool) -> ReportDigest:
+def digest(report: Report, name: str, mode: str, budgeted: bool, keep_json: bool = False) -> ReportDigest:
     """Render the report in the chosen mode, building only what that mode and the budget need."""
     # Each of to_dict() and to_json() walks the whole report into new objects: a run that prints no
     # report and has no budget needs neither.
     details: Optional[Dict[str, Any]] = report.to_dict() if mode == "text" or budgeted else None
     budget = None if details is None else details.get("budget")
+    whole = report.to_json() if mode == "json" or keep_json else ""
     if mode == "json":
-        text = report.to_json()
+        text = whole
     elif mode == "text" and details is not None:
         text = format_text_report(name, details)
     else:
@@ -171,6 +174,7 @@ def digest(report: Report, name: str, mode: str, budgeted: bool) -> ReportDigest
         profile=report.profile,
         input_lines=report.input_lines,
         budget=None if budget is None else (_int(budget["output"]), _int(budget["limit"]), budget["metric"]),
+        report_json=whole if keep_json else "",
     )
 
 
