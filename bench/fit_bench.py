@@ -44,10 +44,10 @@ def plain_fold(tree: str) -> tuple[float, int, int]:
     started = time.perf_counter()
     engine = tersewright.Engine()
     files = size = 0
-    for _, shown, location, skip in walk_paths([tree]):
-        if skip:
+    for found in walk_paths([tree]):
+        if found.skip:
             continue
-        with open(location, "rb") as handle:
+        with open(found.location, "rb") as handle:
             data = handle.read()
         if b"\0" in data:
             continue
@@ -55,7 +55,7 @@ def plain_fold(tree: str) -> tuple[float, int, int]:
             text = data.decode("utf-8")
         except UnicodeDecodeError:
             continue
-        engine.fold(text, profile="safe", path=shown)
+        engine.fold(text, profile="safe", path=found.shown)
         files += 1
         size += len(data)
     return time.perf_counter() - started, files, size
