@@ -122,6 +122,8 @@ def test_fit_runs_give_tersewright_fit_bundle_and_status(work, args, options, sh
     if options.get("tree"):
         head = done.stdout.decode().split("\n```text\n" if style == "markdown" else "\n", 1)[1]
         assert head.startswith(directory_tree([e.path for e in expected.plan]))
+    parallel = run("fold", "proj", "--fit", str(int(top * share)), *args, "--jobs", "2", cwd=work)
+    assert (parallel.returncode, parallel.stdout, parallel.stderr) == (done.returncode, done.stdout, done.stderr)
     app = dict(split_bundle(done.stdout.decode(), style)).get("src/app.py")
     if next(e.profile for e in expected.plan if e.path == "src/app.py") in ("safe", "budgeted") and "--protect-marker" not in args:
         assert ("# type: ignore" in app) == ("--strip-directives" not in args)  # comments go, directives stay

@@ -8,6 +8,7 @@ standard error what was given up: a summary line, or with -v the plan as a table
 from __future__ import annotations
 
 import argparse
+import hashlib
 import importlib
 import os
 import sys
@@ -109,6 +110,117 @@ def load_tokenizer(spec: str) -> Any:
     return _Counting(found, spec)
 
 
+# --------------------------------------------------------------------------- folds made in workers
+# With --jobs N the folds are made in N worker processes and the search runs in this process on what
+# they send back. The engine's reports do not pickle, so a worker sends each fold's text and its report
+# as a dictionary, and the search gets them from an engine that looks them up. The search makes the
+# same calls with the same arguments, so the bundle is the same byte for byte as with one process.
+
+FoldKey = Tuple[Any, ...]
+
+
+def _key(text: str, options: Dict[str, Any]) -> FoldKey:
+    ranges = options.get("protected_ranges")
+    markers = options.get("protected_line_markers")
+    return (
+        hashlib.sha256(text.encode("utf-8", "surrogatepass")).digest(), options.get("profile"), options.get("path"),
+        options.get("language"), None if ranges is None else tuple(map(tuple, ranges)),
+        None if markers is None else tuple(markers),
+    )  # fmt: skip
+
+
+class _Report:
+    """A fold's report as a worker sent it: what the search and the bundle read of a report."""
+
+    def __init__(self, details: Dict[str, Any]):
+        self._details = details
+        self.behavior_preserving: bool = details["behavior_preserving"]
+        self.profile: str = details["profile"]
+
+    def to_dict(self) -> Dict[str, Any]:
+        return self._details
+
+
+class _Result:
+    def __init__(self, output: str, details: Dict[str, Any]):
+        self.output = output
+        self.report = _Report(details)
+
+
+class _Recording:
+    """An engine that folds and keeps every fold it made, as plain data; folds already known (made by
+    an earlier round of workers) are given back, not made again."""
+
+    def __init__(self, known: Dict[FoldKey, Tuple[str, Dict[str, Any]]]) -> None:
+        from .. import Engine
+
+        self.engine = Engine()
+        self.known = known
+        self.folds: Dict[FoldKey, Tuple[str, Dict[str, Any]]] = {}
+
+    def fold(self, text: str, **options: Any) -> Any:
+        found = self.known.get(_key(text, options))
+        if found is not None:
+            return _Result(*found)
+        result = self.engine.fold(text, **options)
+        self.folds[_key(text, options)] = (result.output, result.report.to_dict())
+        return result
+
+
+class _Missing(Exception):
+    """The search asked for a fold the workers have not made."""
+
+
+class _Replaying:
+    """An engine that gives back the folds the workers made; a fold it lacks raises _Missing, or, once
+    every fold was asked of the workers, is made here (a file changed between two reads)."""
+
+    def __init__(self, folds: Dict[FoldKey, Tuple[str, Dict[str, Any]]], complete: bool):
+        self.folds = folds
+        self.complete = complete
+
+    def fold(self, text: str, **options: Any) -> Any:
+        found = self.folds.get(_key(text, options))
+        if found is not None:
+            return _Result(*found)
+        if not self.complete:
+            raise _Missing()
+        from .. import Engine
+
+        result = Engine().fold(text, **options)
+        return _Result(result.output, result.report.to_dict())
+
+
+def _folds_in_workers(
+    walked: Sequence[Any], every_rung: bool, options: Dict[str, Any], jobs: int, known: Dict[FoldKey, Any]
+) -> Dict[FoldKey, Any]:
+    """The folds of each walked file, made in jobs workers, with those known: its first rung, or with
+    every_rung all of its ladder (a limit of 0 takes each file through every rung). A file that cannot
+    be read has none; the search reads it again and reports it."""
+    from ..fitting import fit, read_text
+
+    def task(index: int) -> Any:
+        found = walked[index]
+        if found.skip:
+            return {}
+        text, _, _ = read_text(found.location)
+        if text is None:
+            return {}
+        engine = _Recording(known)
+        fit([(found.label, text)], 0 if every_rung else 2**62, metric="characters", engine=engine, **options)
+        return engine.folds
+
+    folds: Dict[FoldKey, Any] = dict(known)
+    outcomes = in_workers(task, [w.shown for w in walked], jobs)  # type: ignore[arg-type]
+    try:
+        for outcome in outcomes:
+            if isinstance(outcome, dict):  # a worker that died leaves its file to the search
+                folds.update(outcome)
+    finally:
+        outcomes.close()
+    return folds
+
+
 # --------------------------------------------------------------------------- what the run says
 
 
@@ -177,7 +289,9 @@ def fold_to_fit(
         raise UsageError("--fit needs files or directories, not standard input")
     tokenizer = load_tokenizer(args.tokenizer) if args.tokenizer is not None else None
 
-    def task(_: int) -> Fitted:
+    options: Dict[str, Any] = {"protected_line_markers": markers, "keep_directives": not args.strip_directives}
+
+    def fitted(engine: Any = None) -> Fitted:
         try:
             result = fit(
                 list(paths),
@@ -185,27 +299,38 @@ def fold_to_fit(
                 metric=args.metric,
                 tokenizer=tokenizer,
                 keep=tuple(args.keep or ()),
-                protected_line_markers=markers,
-                keep_directives=not args.strip_directives,
                 style=args.style or "plain",
                 tree=args.tree,
                 walk=walk,
                 strict_paths=False,
+                engine=engine,
+                **options,
             )
         except (TypeError, ValueError) as error:  # what a tokenizer returned, or two inputs with one label
             raise CliError(str(error)) from None
         return Fitted.of(result)
 
-    # The fit runs in a worker process, so that a signal stops even the fold of a large file at once:
-    # a fold holds the interpreter lock to its end.
-    runs = in_workers(task, ["--fit"], 1)  # type: ignore[arg-type]
-    try:
-        outcome: Any = next(runs)
-    finally:
-        runs.close()
-    if isinstance(outcome, NotFolded):
-        raise CliError(outcome.message)
-    result: Fitted = outcome
+    if args.jobs > 1:
+        # The first rung of every file first: a limit that fits them needs nothing more.
+        from ..fitting import walk_paths
+
+        walked = walk_paths(list(paths), walk, strict=False)
+        first = _folds_in_workers(walked, False, options, args.jobs, {})
+        try:
+            result = fitted(_Replaying(first, complete=False))
+        except _Missing:
+            result = fitted(_Replaying(_folds_in_workers(walked, True, options, args.jobs, first), complete=True))
+    else:
+        # The fit runs in a worker process, so that a signal stops even the fold of a large file at
+        # once: a fold holds the interpreter lock to its end.
+        runs = in_workers(lambda _: fitted(), ["--fit"], 1)  # type: ignore[arg-type,return-value]
+        try:
+            outcome: Any = next(runs)
+        finally:
+            runs.close()
+        if isinstance(outcome, NotFolded):
+            raise CliError(outcome.message)
+        result = outcome
 
     output = OutputFile(args.output)
     try:
