@@ -206,7 +206,7 @@ def _folds_in_workers(
         text, _, _ = read_text(found.location)
         if text is None:
             return {}
-        engine = _Recording(known)
+        engine: Any = _Recording(known)  # fit takes any object that folds as an engine does
         fit([(found.label, text)], 0 if every_rung else 2**62, metric="characters", engine=engine, **options)
         return engine.folds
 
