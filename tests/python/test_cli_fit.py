@@ -196,7 +196,9 @@ REFUSED = [
     (["proj", "--fit", "10", "--tokenizer", "tok:NoCount"], b"", r"NoCount object has no count\(text\) method$"),
     (["proj", "--fit", "10", "--tokenizer", "tok:broken_factory"], b"", r"calling broken_factory\(\) failed: RuntimeError: no vocabulary$"),
     (["proj", "--fit", "10", "--tokenizer", "failing:Words"], b"", r"importing failing failed: ImportError: needs a vocabulary file$"),
-    (["proj", "--fit", "10", "--tokenizer", "tok:Raising"], b"", r"^tersewright: --fit: the tokenizer tok:Raising failed: KeyError: 'token'$"),
+    (["proj", "--fit", "10", "--tokenizer", "tok:Raising"], b"", r"^tersewright: the tokenizer tok:Raising failed: KeyError: 'token'$"),
+    (["proj", "--fit", "10", "--tokenizer", "tok:Raising", "--jobs", "2"], b"", r"^tersewright: the tokenizer tok:Raising failed: KeyError: 'token'$"),
+    (["proj", "--fit", "10", "-o", "nowhere/out.txt"], b"", r"^tersewright: cannot write nowhere/out.txt: No such file or directory$"),
 ]  # fmt: skip
 
 

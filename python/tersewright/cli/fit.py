@@ -310,30 +310,35 @@ def fold_to_fit(
             raise CliError(str(error)) from None
         return Fitted.of(result)
 
-    if args.jobs > 1:
-        # The first rung of every file first: a limit that fits them needs nothing more.
-        from ..fitting import walk_paths
-
-        walked = walk_paths(list(paths), walk, strict=False)
-        first = _folds_in_workers(walked, False, options, args.jobs, {})
+    def in_one_worker(_: int) -> Any:
         try:
-            result = fitted(_Replaying(first, complete=False))
-        except _Missing:
-            result = fitted(_Replaying(_folds_in_workers(walked, True, options, args.jobs, first), complete=True))
-    else:
-        # The fit runs in a worker process, so that a signal stops even the fold of a large file at
-        # once: a fold holds the interpreter lock to its end.
-        runs = in_workers(lambda _: fitted(), ["--fit"], 1)  # type: ignore[arg-type,return-value]
-        try:
-            outcome: Any = next(runs)
-        finally:
-            runs.close()
-        if isinstance(outcome, NotFolded):
-            raise CliError(outcome.message)
-        result = outcome
+            return fitted()
+        except CliError as error:  # said as it would be in this process
+            return NotFolded(str(error), failed=True)
 
-    output = OutputFile(args.output)
+    output = OutputFile(args.output)  # an output that cannot be written fails before the work
     try:
+        if args.jobs > 1:
+            # The first rung of every file first: a limit that fits them needs nothing more.
+            from ..fitting import walk_paths
+
+            walked = walk_paths(list(paths), walk, strict=False)
+            first = _folds_in_workers(walked, False, options, args.jobs, {})
+            try:
+                result = fitted(_Replaying(first, complete=False))
+            except _Missing:
+                result = fitted(_Replaying(_folds_in_workers(walked, True, options, args.jobs, first), complete=True))
+        else:
+            # The fit runs in a worker process, so that a signal stops even the fold of a large file
+            # at once: a fold holds the interpreter lock to its end.
+            runs = in_workers(in_one_worker, ["--fit"], 1)
+            try:
+                outcome: Any = next(runs)
+            finally:
+                runs.close()
+            if isinstance(outcome, NotFolded):
+                raise CliError(outcome.message)
+            result = outcome
         output.write(result.text.encode("utf-8"))
         output.commit()
     finally:
