@@ -1,6 +1,7 @@
 """The ``tersewright`` command line: fold files and trees, describe profiles, detect languages.
 
-Exit status: 0 on success; 1 when ``--fail-over-budget`` is given and some file missed its budget;
+Exit status: 0 on success; 1 when ``--fail-over-budget`` is given and some file missed its budget,
+or when ``--fit``'s limit cannot be met;
 2 for usage errors, unknown profiles or languages, unreadable inputs and unwritable outputs, each
 reported as one line on standard error (an input that cannot be read does not stop the others: the
 run folds the rest and ends with status 2); 128 plus the signal's number for a run stopped by SIGINT,
@@ -469,7 +470,9 @@ def build_parser() -> _Parser:
         help="fold files, directories or standard input",
         description=(
             "Fold one input to standard output, or several files and directories into one bundle"
-            " (each file preceded by a '==> PATH <==' line) or into --output-dir. Directories are"
+            " (each file preceded by a '==> PATH <==' line, PATH relative to the folder named; see"
+            " --style and --tree) or into --output-dir; with --fit N, into one bundle of at most N,"
+            " each file folded as little as the limit allows. Directories are"
             " walked in sorted order, leaving out what .gitignore, .ignore and .git/info/exclude"
             " ignore and hidden entries; binary files are skipped; symbolic links are followed only"
             " inside the tree; .git, .hg, .svn and .bzr are not walked. Paths named on the command"
