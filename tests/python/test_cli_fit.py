@@ -64,10 +64,10 @@ class Words:
         return len(text.split())
 
 
-def run(*args, cwd=None, stdin=b"", python=("-m", "tersewright")):
+def run(*args, cwd=None, stdin=b"", python=("-m", "tersewright"), timeout=120):
     env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
     return subprocess.run([sys.executable, *python, *args], input=stdin, cwd=cwd, env=env, capture_output=True,
-                          timeout=120)  # fmt: skip
+                          timeout=timeout)  # fmt: skip
 
 
 def make(root, files):
@@ -218,6 +218,17 @@ def test_a_tokenizer_beside_the_project_is_found_without_python_m(work):
     done = run("fold", "proj", "--fit", "10000", "--tokenizer", "tok:Words", cwd=work, python=("-P", "-m", "tersewright"))
     assert done.returncode == 0, done.stderr
     assert done.stdout.decode().startswith("=== tersewright fit: 6 files in a limit of 10000 tokens (tokenizer words), limit met;")
+
+
+def test_workers_left_idle_while_one_file_is_slow_get_work_again(tmp_path):
+    # The slow file ends the first worker's share: the other worker runs as far ahead as it may and
+    # waits; once the slow file's result is taken, the run must hand out work again, not wait for a reply.
+    make(tmp_path, {f"f{i:03}.py": "x = 1  # c\n" for i in range(300)})
+    (tmp_path / "f030b_slow.py").write_text("".join(f"def f{i}(a):  # {i}\n    return a\n\n" for i in range(20000)))
+    for args in ([], ["--fit", "10000000"]):
+        one = run("fold", ".", "-q", *args, cwd=tmp_path)
+        two = run("fold", ".", "-q", "--jobs", "2", *args, cwd=tmp_path, timeout=60)
+        assert (two.returncode, two.stdout) == (0, one.stdout), two.stderr
 
 
 def test_a_signal_stops_a_long_fit_and_writes_nothing(work):

@@ -438,6 +438,11 @@ def in_workers(task: Task, labels: Sequence[str], jobs: int) -> Generator[Outcom
                 done += 1
                 yield outcome
                 continue
+            # A worker left idle while the results were too far ahead gets work again, before waiting:
+            # once the results it waited for are taken, no reply may be coming to wake this loop.
+            for worker in list(workers):
+                if not worker.pending:
+                    hand_out(worker)
             for key, _ in selector.select():
                 worker = key.data
                 outcome = worker.receive()
@@ -445,10 +450,6 @@ def in_workers(task: Task, labels: Sequence[str], jobs: int) -> Generator[Outcom
                     replace(worker)
                     continue
                 results[worker.pending.popleft()] = outcome
-                if not worker.pending:
-                    hand_out(worker)
-            # A worker left idle while the results were too far ahead gets work again.
-            for worker in list(workers):
                 if not worker.pending:
                     hand_out(worker)
     finally:
