@@ -4,7 +4,9 @@
 For each tree: the files are walked and read as fit reads them, folded once with the "safe" profile
 (the command line's default) for the baseline, then fitted at a half, a quarter and a tenth of their
 unfolded size in bytes. Each row gives the time, its ratio to the baseline, whether the limit was met,
-and how many files ended on each rung. Everything is measured in this one run.
+and how many files ended on each rung. Then the command line fits the same tree at the same limits
+with --jobs 1 and --jobs 2 (wall time, start-up included) and checks that both write the same bundle.
+Everything is measured in this one run.
 
     PYTHONPATH=build/python python3 bench/fit_bench.py [TREE...]
 
@@ -17,6 +19,7 @@ from __future__ import annotations
 import argparse
 import glob
 import os
+import subprocess
 import sys
 import sysconfig
 import time
@@ -44,10 +47,10 @@ def plain_fold(tree: str) -> tuple[float, int, int]:
     started = time.perf_counter()
     engine = tersewright.Engine()
     files = size = 0
-    for _, shown, location, skip in walk_paths([tree]):
-        if skip:
+    for found in walk_paths([tree]):
+        if found.skip:
             continue
-        with open(location, "rb") as handle:
+        with open(found.location, "rb") as handle:
             data = handle.read()
         if b"\0" in data:
             continue
@@ -55,7 +58,7 @@ def plain_fold(tree: str) -> tuple[float, int, int]:
             text = data.decode("utf-8")
         except UnicodeDecodeError:
             continue
-        engine.fold(text, profile="safe", path=shown)
+        engine.fold(text, profile="safe", path=found.shown)
         files += 1
         size += len(data)
     return time.perf_counter() - started, files, size
@@ -77,6 +80,22 @@ def main() -> int:
             rungs = ", ".join(f"{profile} {count}" for profile, count in sorted(result.rungs().items()))
             print(f"{'':<34} {label:>6} {result.size:>10} {elapsed:>8.2f} {elapsed / baseline:>7.1f}"
                   f" {'yes' if result.met else 'no':>4}  {rungs}")  # fmt: skip
+        sys.stdout.flush()
+    print(f"\n{'tree (command line)':<34} {'limit':>6} {'--jobs 1':>9} {'--jobs 2':>9} {'speed-up':>8}  same bundle")
+    for tree in trees:
+        size = plain_fold(tree)[2]
+        name = tree if len(tree) <= 34 else "..." + tree[-31:]
+        for divisor, label in FRACTIONS:
+            times, bundles = [], []
+            for jobs in (1, 2):
+                command = [sys.executable, "-m", "tersewright", "fold", tree, "--fit", str(size // divisor), "-q", "--jobs", str(jobs)]
+                started = time.perf_counter()
+                done = subprocess.run(command, capture_output=True)
+                times.append(time.perf_counter() - started)
+                bundles.append(done.stdout)
+            print(f"{name:<34} {label:>6} {times[0]:>9.2f} {times[1]:>9.2f} {times[0] / times[1]:>8.2f}"
+                  f"  {'yes' if bundles[0] == bundles[1] else 'NO'}")  # fmt: skip
+            name = ""
         sys.stdout.flush()
     return 0
 

@@ -16,6 +16,8 @@ Four styles, each of which splits back into the files it holds:
 ``json``
     One object: the header, the tree, and the files with their reports, one file to a line.
 
+Plain and markdown headers show a path holding a control character or bytes that are not UTF-8 in
+double quotes with C escapes, so that a name never breaks a line; xml and json carry the name itself.
 In plain and markdown a file whose text does not end with a newline gets one, followed by git's
 ``\\ No newline at end of file`` line, so that nothing is lost. An omitted file keeps its place with
 a note instead of its text. An optional first line (the header) says what the bundle is, and an
@@ -27,6 +29,7 @@ from __future__ import annotations
 import base64
 import json
 import re
+import unicodedata
 from dataclasses import dataclass
 from typing import Any, Dict, List, Optional, Sequence, Tuple
 
@@ -37,6 +40,7 @@ NO_FINAL_NEWLINE = "\\ No newline at end of file"
 _XML_UNREPRESENTABLE = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f\ufffe\uffff\ud800-\udfff]")
 _PLAIN_HEADER = re.compile(r"==> (.*) <==(?: \[(omitted: .*)\])?")
 _BACKTICK_RUN = re.compile("`+")
+_ESCAPES = {"\\": "\\\\", '"': '\\"', "\n": "\\n", "\t": "\\t", "\r": "\\r"}
 
 
 @dataclass(frozen=True)
@@ -70,6 +74,59 @@ def display_path(path: str) -> str:
         return path.encode("utf-8", "surrogateescape").decode("utf-8", "replace")
 
 
+def _is_control(character: str) -> bool:
+    return unicodedata.category(character) == "Cc"
+
+
+def quote_path(path: str) -> str:
+    r"""A path as every line we print shows it.
+
+    A name holding a control character (a line feed, a tab, an escape) or bytes that are not UTF-8
+    (which reach Python as surrogate escapes) would break a line of the bundle, of detect's output or
+    of a message, so it is written in double quotes with C escapes: \\, \", \n, \t, \r, and \xNN for
+    each byte of any other control character and for each byte that is not UTF-8. So is a name that
+    starts with a double quote, which would otherwise read as a quoted one. Other names are written
+    as they are.
+    """
+    if not path.startswith('"') and not any(_is_control(c) or "\udc80" <= c <= "\udcff" for c in path):
+        return path
+    parts = ['"']
+    for character in path:
+        if character in _ESCAPES:
+            parts.append(_ESCAPES[character])
+        elif "\udc80" <= character <= "\udcff":
+            parts.append(f"\\x{ord(character) - 0xDC00:02x}")
+        elif _is_control(character):
+            parts.extend(f"\\x{byte:02x}" for byte in character.encode("utf-8"))
+        else:
+            parts.append(character)
+    parts.append('"')
+    return "".join(parts)
+
+
+_UNESCAPES = {value: key for key, value in _ESCAPES.items()}
+_ESCAPE = re.compile(r'\\(?:x([0-9a-f]{2})|(.))', re.S)
+
+
+def unquote_path(shown: str) -> str:
+    """The name quote_path showed: a quoted name decoded (bytes that are not UTF-8 as surrogate
+    escapes, as the file system's names reach Python); any other name as it is."""
+    if len(shown) < 2 or not (shown.startswith('"') and shown.endswith('"')):
+        return shown
+    pieces: List[bytes] = []
+    position = 0
+    body = shown[1:-1]
+    for match in _ESCAPE.finditer(body):
+        pieces.append(body[position : match.start()].encode("utf-8", "surrogateescape"))
+        if match.group(1) is not None:
+            pieces.append(bytes([int(match.group(1), 16)]))
+        else:
+            pieces.append(_UNESCAPES.get("\\" + match.group(2), match.group(2)).encode("utf-8"))
+        position = match.end()
+    pieces.append(body[position:].encode("utf-8", "surrogateescape"))
+    return b"".join(pieces).decode("utf-8", "surrogateescape")
+
+
 # --------------------------------------------------------------------------- the directory tree
 
 
@@ -80,9 +137,9 @@ def directory_tree(paths: Sequence[str]) -> str:
         node = root
         parts = [part for part in path.split("/") if part not in ("", ".")]
         for part in parts[:-1]:  # a folder's key ends with "/", so a file and a folder may share a name
-            node = node.setdefault(part + "/", {})
+            node = node.setdefault(quote_path(part) + "/", {})
         if parts:
-            node.setdefault(parts[-1], None)
+            node.setdefault(quote_path(parts[-1]), None)
     lines: List[str] = []
 
     def draw(node: Dict[str, Any], indent: str) -> None:
@@ -170,7 +227,9 @@ def _attribute_value(value: Any) -> str:
 def render_file(style: str, file: BundleFile) -> str:
     """One file of the bundle; in the json style without the comma that separates it from the next."""
     check_style(style)
-    path = display_path(file.path)
+    # A header is one line: plain and markdown quote a name that would break it (or that is not
+    # UTF-8), as the command line's messages do; xml and json carry any text.
+    path = quote_path(file.path) if style in ("plain", "markdown") else display_path(file.path)
     if style == "plain":
         if file.note is not None:
             return f"==> {path} <== [{file.note}]\n"
@@ -274,10 +333,10 @@ def _split_plain(bundle: str) -> List[Tuple[str, Optional[str]]]:
             if current is not None:
                 files.append((current[0], _drop_no_newline_marker("".join(current[1]))))
             if match.group(2) is not None:
-                files.append((match.group(1), None))
+                files.append((unquote_path(match.group(1)), None))
                 current = None
             else:
-                current = (match.group(1), [])
+                current = (unquote_path(match.group(1)), [])
         elif current is not None:
             current[1].append(line)
     if current is not None:
@@ -300,7 +359,7 @@ def _split_markdown(bundle: str) -> List[Tuple[str, Optional[str]]]:
             continue
         if not line.startswith("## "):
             continue
-        path = line[3:-1]
+        path = unquote_path(line[3:-1])
         index += 1  # the blank line under the heading
         opening = lines[index]
         index += 1

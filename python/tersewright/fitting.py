@@ -18,7 +18,7 @@ import operator
 import os
 import stat
 from dataclasses import dataclass, field
-from typing import Any, Callable, Dict, Iterable, List, Mapping, Optional, Sequence, Tuple, Union
+from typing import TYPE_CHECKING, Any, Callable, Dict, Iterable, List, Mapping, Optional, Sequence, Tuple, Union
 
 from . import _core
 from .bundle import (
@@ -34,7 +34,12 @@ from .bundle import (
 )
 from .directives import DEFAULT_MARKERS, DIRECTIVE_MARKERS, directive_ranges
 
+if TYPE_CHECKING:
+    from .cli.sources import WalkOptions
+
 OMITTED = "omitted"
+BINARY = "binary file"
+NOT_UTF8 = "not UTF-8 text"
 METRICS = ("tokens", "bytes", "characters")
 KINDS = ("source", "markdown", "log", "json", "text")
 SOURCE_LANGUAGES = ("python", "rust", "javascript", "typescript", "tsx", "go")
@@ -118,11 +123,15 @@ class FitEntry:
 
 @dataclass(frozen=True)
 class FitSkip:
-    """An input left out of the plan: not text, or not readable (failed)."""
+    """An input left out of the plan: binary (skipped), or not UTF-8 or not readable (failed).
+
+    shown is the path as messages name it: as given on the command line, or under the named folder.
+    """
 
     path: str
     reason: str
     failed: bool = False
+    shown: str = ""
 
     def to_dict(self) -> Dict[str, Any]:
         return {"path": display_path(self.path), "reason": self.reason, "failed": self.failed}
@@ -299,45 +308,88 @@ class _Input:
     shown: str
 
 
-def walk_paths(paths: Sequence[str]) -> List[Tuple[str, str, str, str]]:
-    """The files named by paths, walked as the command line walks them: (label, shown, location, skip).
+@dataclass(frozen=True)
+class Walked:
+    """One file found by walk_paths: its label in the bundle, the path as messages show it, where it is
+    read, and, for a file not to be read, why, and whether that is a failure."""
+
+    label: str
+    shown: str
+    location: str
+    skip: str = ""
+    failed: bool = False
+
+
+def label_base(paths: Sequence[str], strict: bool = True) -> Optional[str]:
+    """The folder bundle labels are relative to: the named folder or the folder of the named file; with
+    several named paths, the deepest folder holding them all.
+
+    A path that cannot be looked at raises its OSError when strict, and is passed over otherwise (the
+    walk reports it).
+    """
+    bases = []
+    for path in paths:
+        try:
+            st = os.stat(path)
+        except OSError:
+            if strict:
+                raise
+            continue
+        absolute = os.path.abspath(path)
+        bases.append(absolute if stat.S_ISDIR(st.st_mode) else os.path.dirname(absolute))
+    return os.path.commonpath(bases) if bases else None
+
+
+def label_of(path: str, base: Optional[str]) -> str:
+    """A walked path as a bundle names it: relative to base, with forward slashes."""
+    absolute = os.path.abspath(path)
+    return os.path.relpath(absolute, base if base is not None else os.path.dirname(absolute)).replace(os.sep, "/")
+
+
+def walk_paths(paths: Sequence[str], walk: Optional["WalkOptions"] = None, strict: bool = True) -> List[Walked]:
+    """The files named by paths, walked as the command line walks them, with its walk options.
 
     Labels are relative to the named folder or to the folder of the named file; with several named
-    paths, to the deepest folder holding them all.
+    paths, to the deepest folder holding them all. A named path that is not there raises its OSError
+    when strict; otherwise it is one failed entry, as a file that cannot be read is.
     """
     # Imported here: the command line is not loaded by `import tersewright`.
     from .cli.errors import CliError
-    from .cli.sources import collect_sources
+    from .cli.sources import WalkOptions, collect_sources
 
-    bases = []
-    for path in paths:
-        st = os.stat(path)  # FileNotFoundError and the like, with the path, for a name that is not there
-        absolute = os.path.abspath(path)
-        bases.append(absolute if stat.S_ISDIR(st.st_mode) else os.path.dirname(absolute))
-    if not bases:
+    base = label_base(paths, strict)
+    if base is None and strict:
         return []
-    common = os.path.commonpath(bases)
     try:
-        sources, _ = collect_sources(list(paths), frozenset())
+        sources, _ = collect_sources(list(paths), frozenset(), walk or WalkOptions())
     except CliError as error:
         raise OSError(str(error)) from None
-    walked = []
-    for source in sources:
-        label = os.path.relpath(os.path.abspath(source.path), common).replace(os.sep, "/")
-        walked.append((label, source.shown, source.location, source.skip))
-    return walked
+    return [Walked(label_of(s.path, base), s.shown, s.location, s.skip, s.failed) for s in sources]
 
 
-def _text_of(data: bytes) -> Tuple[Optional[str], str]:
-    if b"\0" in data:
-        return None, "holds NUL bytes (binary)"
+def read_text(location: str) -> Tuple[Optional[str], str, bool]:
+    """A file's text; or None, the reason and whether it is a failure, in the command line's words: a
+    binary file (a NUL byte) is skipped; one that is not UTF-8, cannot be read, or changes while it is
+    read fails."""
+    from .cli.sources import SourceChanged, read_source, stat_failure
+
     try:
-        return data.decode("utf-8"), ""
+        data = read_source(location)
+    except OSError as error:
+        return None, stat_failure(error), True
+    except SourceChanged as change:
+        return None, str(change), True
+    if b"\0" in data:
+        return None, BINARY, False
+    try:
+        return data.decode("utf-8"), "", False
     except UnicodeDecodeError:
-        return None, "not UTF-8 text"
+        return None, NOT_UTF8, True
 
 
-def _gather(sources: Any, patterns: Sequence[str]) -> Tuple[List[_Input], List[FitSkip]]:
+def _gather(
+    sources: Any, patterns: Sequence[str], walk: Optional["WalkOptions"] = None, strict: bool = True
+) -> Tuple[List[_Input], List[FitSkip]]:
     if isinstance(sources, (str, os.PathLike)):
         sources = [sources]
     items: List[Any] = []
@@ -365,7 +417,7 @@ def _gather(sources: Any, patterns: Sequence[str]) -> Tuple[List[_Input], List[F
 
     def add(label: str, shown: str, text: Optional[str], reason: str, failed: bool = False) -> None:
         if text is None:
-            skipped.append(FitSkip(label, reason, failed))
+            skipped.append(FitSkip(label, reason, failed, shown))
             return
         if label in labels:
             raise ValueError(f"two inputs would be shown as {label!r}: {labels[label]!r} and {shown!r}")
@@ -379,25 +431,19 @@ def _gather(sources: Any, patterns: Sequence[str]) -> Tuple[List[_Input], List[F
             try:
                 text.encode("utf-8")
             except UnicodeEncodeError:
-                add(name, name, None, "not UTF-8 text")
+                add(name, name, None, NOT_UTF8, failed=True)
                 continue
             if "\0" in text:
-                add(name, name, None, "holds NUL bytes (binary)")
+                add(name, name, None, BINARY)
                 continue
             add(name, name, text, "")
             continue
-        for label, shown, location, skip in walk_paths(item):
-            if skip:
-                add(label, shown, None, skip)
+        for found in walk_paths(item, walk, strict):
+            if found.skip:
+                add(found.label, found.shown, None, found.skip, found.failed)
                 continue
-            try:
-                with open(location, "rb") as handle:
-                    data = handle.read()
-            except OSError as error:
-                add(label, shown, None, f"cannot read: {error.strerror or error}", failed=True)
-                continue
-            text, reason = _text_of(data)
-            add(label, shown, text, reason)
+            text, reason, failed = read_text(found.location)
+            add(found.label, found.shown, text, reason, failed)
     return inputs, skipped
 
 
@@ -545,6 +591,8 @@ def fit(
     keep_directives: bool = False,
     style: str = "plain",
     tree: bool = False,
+    walk: Optional["WalkOptions"] = None,
+    strict_paths: bool = True,
 ) -> FitResult:
     """Fold every input with the least lossy rung of its ladder that lets the whole bundle fit in limit.
 
@@ -556,10 +604,13 @@ def fit(
     matched by keep (paths, folders or glob patterns) only take behaviour-preserving rungs and are
     never omitted. protected_line_markers is passed to every fold; keep_directives protects the
     comments that tools act on, as the command line does by default. style is the bundle's style
-    (plain, markdown, xml, json) and tree puts a directory tree of the files under the header.
+    (plain, markdown, xml, json) and tree puts a directory tree of the files under the header. walk
+    (a tersewright.cli.sources.WalkOptions) chooses what folders give, as the command line's --hidden,
+    --no-ignore, --glob and --max-filesize do.
 
-    Files that are not UTF-8 text or hold NUL bytes are left out and listed in skipped, as are files
-    that cannot be read. When not even omitting everything that may be omitted meets the limit, the
+    Binary files (holding a NUL byte) are left out and listed in skipped; so are files that are not
+    UTF-8 text, cannot be read or change while they are read, marked failed. A named path that is not
+    there raises its OSError, or with strict_paths=False is listed in skipped as failed. When not even omitting everything that may be omitted meets the limit, the
     result says so (met is False) and holds the smallest bundle found.
     """
     limit = _check_limit(limit)
@@ -573,7 +624,7 @@ def fit(
     if keep_directives:
         base = list(DEFAULT_MARKERS) if markers is None else markers
         markers = list(dict.fromkeys(base + [m for m in DIRECTIVE_MARKERS if m not in DEFAULT_MARKERS]))
-    inputs, skipped = _gather(sources, patterns)
+    inputs, skipped = _gather(sources, patterns, walk, strict_paths)
     search = _Search(inputs, resolved, measure, engine if engine is not None else _core.Engine(),
                      markers, keep_directives, style, metric)  # fmt: skip
     tokenizer_name = _tokenizer_name(tokenizer) if metric == "tokens" else None

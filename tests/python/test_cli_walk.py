@@ -98,7 +98,8 @@ def test_ignore_files_agree_with_git(repository, walked):
     expected = sorted(set(under) - git_ignored(repository, under))
     done = run("fold", "--hidden", "-q", walked, cwd=repository)
     assert (done.returncode, done.stderr) == (0, b"")
-    assert sorted(headers(done)) == expected
+    # bundle headers name each file relative to the folder walked
+    assert sorted(headers(done)) == [path if walked == "." else path[len(walked) + 1:] for path in expected]
     if walked == ".":  # git's verdicts are the interesting ones, not a tree where everything is kept
         assert {"keep.log", "sub/top.txt", "nested/n.log", "neg/deep/b.py", "trail", "dironly/e/d", "a.tmp", "xay",
                 "ap"} <= set(expected)

@@ -138,9 +138,9 @@ def test_paths_skips_and_labels(tmp_path):
     (root / os.fsdecode(b"name\xff.txt")).write_text("odd name\n")
     whole = tersewright.fit([root], 10**6, metric="characters")
     assert [e.path for e in whole.plan] == ["a/z.py", "b.txt", os.fsdecode(b"name\xff.txt")]
-    assert "==> name\ufffd.txt <==\nodd name\n" in whole.text and "name\ufffd.txt" in whole.to_json()
-    assert [(s.path, s.reason) for s in whole.skipped] == [("bin.dat", "holds NUL bytes (binary)"),
-                                                           ("latin.txt", "not UTF-8 text")]
+    assert '==> "name\\xff.txt" <==\nodd name\n' in whole.text and "name\ufffd.txt" in whole.to_json()
+    assert [(s.path, s.reason, s.failed) for s in whole.skipped] == [("bin.dat", "binary file", False),
+                                                                     ("latin.txt", "not UTF-8 text", True)]
     assert "2 skipped (not text or unreadable)" in whole.text.split("\n")[0]
     parts = tersewright.fit([str(root / "a"), root / "b.txt", ("x/y.md", "# y\n")], 10**6, metric="bytes")
     assert [e.path for e in parts.plan] == ["a/z.py", "b.txt", "x/y.md"]

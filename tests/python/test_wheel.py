@@ -57,7 +57,7 @@ def test_wheel_holds_the_package_and_its_metadata(installed):
         assert package == {
             "__init__.py", "__main__.py", "bundle.py", "directives.py", "distributed.py", "fitting.py", "_core.pyi",
             "_local_worker.py", "py.typed",
-            *(f"cli/{name}.py" for name in ("__init__", "cluster", "commands", "errors", "ignore", "outputs",
+            *(f"cli/{name}.py" for name in ("__init__", "cluster", "commands", "errors", "fit", "ignore", "outputs",
                                             "parallel", "reporting", "sources")),
             "_core" + sysconfig.get_config_var("EXT_SUFFIX"),
         }

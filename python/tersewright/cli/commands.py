@@ -1,6 +1,7 @@
 """The ``tersewright`` command line: fold files and trees, describe profiles, detect languages.
 
-Exit status: 0 on success; 1 when ``--fail-over-budget`` is given and some file missed its budget;
+Exit status: 0 on success; 1 when ``--fail-over-budget`` is given and some file missed its budget,
+or when ``--fit``'s limit cannot be met;
 2 for usage errors, unknown profiles or languages, unreadable inputs and unwritable outputs, each
 reported as one line on standard error (an input that cannot be read does not stop the others: the
 run folds the rest and ends with status 2); 128 plus the signal's number for a run stopped by SIGINT,
@@ -16,8 +17,10 @@ import sys
 from typing import Callable, Dict, Generator, List, NoReturn, Optional, Sequence, Union
 
 from .. import UnknownProfileError, __version__, detect_language, fold, profile_info, profiles
+from ..bundle import STYLES
 from ..directives import DEFAULT_MARKERS, DIRECTIVE_MARKERS
 from .errors import CliError, Stopped, UsageError, reason, stopping_signals
+from .fit import check_fit_arguments, fold_to_fit
 from .outputs import (
     Bundle,
     InPlace,
@@ -82,21 +85,24 @@ def _only_stdin(paths: Sequence[str]) -> bool:
 # --------------------------------------------------------------------------- fold
 
 
-def _fold_options(args: argparse.Namespace) -> FoldOptions:
-    markers: Optional[List[str]]
+def _asked_markers(args: argparse.Namespace) -> Optional[List[str]]:
+    """The markers the command line names, before directives are added; None for the defaults."""
     if args.no_protect_markers:
-        markers = []
-    elif args.protect_marker is not None:
-        markers = list(args.protect_marker)
-    else:
-        markers = None
+        return []
+    if args.protect_marker is not None:
+        return list(args.protect_marker)
+    return None
+
+
+def _fold_options(args: argparse.Namespace) -> FoldOptions:
+    markers = _asked_markers(args)
     # Directives are kept unless asked otherwise: losing one changes how the file builds or is checked.
     if not args.strip_directives:
         base = list(DEFAULT_MARKERS) if markers is None else markers
         extra = [m for m in DIRECTIVE_MARKERS if m not in DEFAULT_MARKERS]
         markers = list(dict.fromkeys(base + extra))
     return FoldOptions(
-        profile=args.profile,
+        profile=args.profile or "safe",
         language=args.language,
         allow_lossy=args.allow_lossy,
         budget_bytes=args.budget_bytes,
@@ -104,6 +110,7 @@ def _fold_options(args: argparse.Namespace) -> FoldOptions:
         markers=None if markers is None else tuple(markers),
         directives=not args.strip_directives,
         report=args.report,
+        bundle_reports=args.style == "json",
     )
 
 
@@ -158,6 +165,8 @@ def _fold_stdin(args: argparse.Namespace, options: FoldOptions) -> int:
         raise UsageError("--output-dir needs files or directories, not standard input")
     if args.scheduler is not None:
         raise UsageError("--scheduler folds files and directories, not standard input")
+    if args.style is not None or args.tree:
+        raise UsageError("--style and --tree shape a bundle of files, not standard input")
     outcome = fold_stdin(options)
     if isinstance(outcome, NotFolded):
         raise CliError(outcome.message)
@@ -178,7 +187,8 @@ def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[s
     excluded = frozenset(i for i in (identity(args.output), identity(args.output_dir)) if i is not None)
     sources, any_directory = collect_sources(paths, excluded, _walk_options(args))
 
-    if not any_directory and len(sources) == 1 and args.output_dir is None:
+    bundled = args.style is not None or args.tree  # asked for a bundle, even of one file
+    if not any_directory and len(sources) == 1 and args.output_dir is None and not bundled:
         if args.scheduler is None:
             outcome = fold_one(sources[0], options)
         else:
@@ -188,9 +198,12 @@ def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[s
             raise CliError(outcome.message if outcome.failed else not_folded_line(sources[0].shown, BINARY, True))
         return _finish_single(args, outcome, sources[0].shown)
 
-    destination: Union[Bundle, Mirror] = (
-        Bundle(args.output) if args.output_dir is None else Mirror(args.output_dir, sources)
-    )
+    if args.output_dir is None:
+        from ..fitting import label_base
+
+        destination: Union[Bundle, Mirror] = Bundle(args.output, label_base(paths, strict=False), args.style or "plain", args.tree)
+    else:
+        destination = Mirror(args.output_dir, sources)
     diagnostics = Diagnostics(sys.stderr, len(sources), args.verbosity)
     tally = Tally()
     outcomes = _outcomes(args, sources, options)
@@ -205,7 +218,7 @@ def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[s
                     tally.skipped += 1
                     diagnostics.detail(outcome.message)
             else:
-                destination.add(source, outcome.output)
+                destination.add(source, outcome.output, outcome.report)
                 tally.add(outcome.report)
                 if outcome.report.text:
                     diagnostics.line(outcome.report.text)
@@ -267,6 +280,10 @@ def _terminal(fd: int) -> bool:
 
 
 def command_fold(args: argparse.Namespace) -> int:
+    check_fit_arguments(args)
+    if (args.style is not None or args.tree) and (args.output_dir is not None or args.in_place):
+        flag = "--in-place" if args.in_place else "--output-dir"
+        raise UsageError(f"--style and --tree shape a bundle; {flag} writes each file on its own")
     options = _fold_options(args)
     check_profile_and_language(options.profile, options.language)
     if args.in_place:
@@ -276,6 +293,8 @@ def command_fold(args: argparse.Namespace) -> int:
         raise UsageError("no PATH given, and standard input is a terminal ('-' reads it)", show_usage=True)
     paths = args.paths or ["-"]
     refuse_output_over_inputs(args.output, paths)
+    if args.fit is not None:
+        return fold_to_fit(args, paths, _asked_markers(args), _walk_options(args))
     if _only_stdin(paths):
         return _fold_stdin(args, options)
     return _fold_many(args, options, paths)
@@ -464,7 +483,9 @@ def build_parser() -> _Parser:
         help="fold files, directories or standard input",
         description=(
             "Fold one input to standard output, or several files and directories into one bundle"
-            " (each file preceded by a '==> PATH <==' line) or into --output-dir. Directories are"
+            " (each file preceded by a '==> PATH <==' line, PATH relative to the folder named; see"
+            " --style and --tree) or into --output-dir; with --fit N, into one bundle of at most N,"
+            " each file folded as little as the limit allows. Directories are"
             " walked in sorted order, leaving out what .gitignore, .ignore and .git/info/exclude"
             " ignore and hidden entries; binary files are skipped; symbolic links are followed only"
             " inside the tree; .git, .hg, .svn and .bzr are not walked. Paths named on the command"
@@ -475,9 +496,7 @@ def build_parser() -> _Parser:
     fold_command.add_argument(
         "paths", nargs="*", metavar="PATH", help="files or directories; '-' or none for standard input"
     )
-    fold_command.add_argument(
-        "--profile", default="safe", help="profile name (default: safe; see 'tersewright profiles')"
-    )
+    fold_command.add_argument("--profile", help="profile name (default: safe; see 'tersewright profiles')")
     fold_command.add_argument("--language", metavar="NAME", help="language instead of detection (python, go, log, ...)")
     fold_command.add_argument(
         "--allow-lossy",
@@ -545,6 +564,32 @@ def build_parser() -> _Parser:
     fold_command.add_argument(
         "--fail-over-budget", action="store_true", help="exit with status 1 when some output misses its budget"
     )
+    fitting = fold_command.add_argument_group(
+        "fitting a limit",
+        "Fold the files into one bundle no larger than N: each file takes the least lossy fold of its"
+        " kind's ladder that lets the bundle fit (behaviour-preserving folds first, then lossy ones, then"
+        " leaving a file out with a note of its size). Exit status 1 when not even that meets N.",
+    )
+    fitting.add_argument("--fit", type=_count, metavar="N", help="the limit for the whole bundle, header included")
+    fitting.add_argument(
+        "--metric", choices=("tokens", "bytes", "characters"),
+        help="what N counts (default: tokens with --tokenizer, bytes otherwise)",
+    )
+    fitting.add_argument(
+        "--tokenizer", metavar="MODULE:ATTR",
+        help="an object with count(text), or a class or factory making one, to count tokens with",
+    )
+    fitting.add_argument(
+        "--keep", action="append", metavar="GLOB",
+        help="files (paths, folders or glob patterns) only folded without loss and never left out; repeatable",
+    )
+    bundles = fold_command.add_argument_group("bundles")
+    bundles.add_argument(
+        "--style", choices=STYLES,
+        help="how a bundle shows its files: plain ('==> PATH <==' lines, the default), markdown (fenced"
+        " blocks), xml (<file path=...>) or json (one object, with each file's report)",
+    )
+    bundles.add_argument("--tree", action="store_true", help="start the bundle with a directory tree of its files")
     _add_walk_options(fold_command)
     fold_command.set_defaults(handler=command_fold)
 

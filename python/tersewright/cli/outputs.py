@@ -12,12 +12,14 @@ from __future__ import annotations
 import contextlib
 import errno
 import io
+import json
 import os
 import stat
 import sys
-from typing import Dict, Iterator, Optional, Sequence, TextIO, Tuple, Union
+from typing import Any, Dict, Iterator, List, Optional, Sequence, TextIO, Tuple, Union
 
 from .errors import CliError, WriteError, reason, signals_deferred
+from .reporting import ReportDigest
 from .sources import Source, StrPath
 
 Data = Union[bytes, bytearray, memoryview]
@@ -382,22 +384,72 @@ class OutputFile:
 
 
 class Bundle:
-    """Several folded files in one output, each after a '==> PATH <==' line."""
+    """Several folded files in one output, in a bundle style (plain: each after a '==> PATH <==' line).
 
-    def __init__(self, path: Optional[StrPath]):
+    Each file is named relative to base, the folder the named paths share. With a tree, the files
+    wait in a temporary file (in memory while small) until the tree of all of them can come first.
+    """
+
+    def __init__(self, path: Optional[StrPath], base: Optional[str] = None, style: str = "plain", tree: bool = False):
+        from ..bundle import check_style  # only bundles need the styles
+
         self._output = OutputFile(path)
+        self.base = base
+        self.style = check_style(style)
+        self.tree = tree
+        self._labels: List[str] = []
+        self._body: Optional[Any] = None
+        self._begun = False
+        if tree:
+            import tempfile
 
-    def add(self, source: Source, data: Data) -> None:
-        self._output.write(b"==> " + os.fsencode(source.shown) + b" <==\n")
-        self._output.write(data)
-        # The next header must start a line of its own.
-        if data and data[-1:] != b"\n":
-            self._output.write(b"\n")
+            self._body = tempfile.SpooledTemporaryFile(SPOOL_MEMORY)
+
+    def _begin(self) -> None:
+        from ..bundle import directory_tree, render_head
+
+        if not self._begun:
+            self._begun = True
+            head = render_head(self.style, None, directory_tree(self._labels) if self.tree else None)
+            self._output.write(head.encode("utf-8"))
+
+    def add(self, source: Source, data: Data, report: Optional[ReportDigest] = None) -> None:
+        from ..bundle import BundleFile, render_file, separator
+        from ..fitting import label_of
+
+        label = label_of(source.path, self.base)
+        details = json.loads(report.report_json) if report is not None and report.report_json else None
+        file = BundleFile(label, bytes(data).decode("utf-8"), report.language if report else "text",
+                          report.profile if report else None, None, details)  # fmt: skip
+        piece = (separator(self.style) if self._labels else "") + render_file(self.style, file)
+        self._labels.append(label)
+        if self._body is None:
+            self._begin()
+            self._output.write(piece.encode("utf-8"))
+            return
+        try:
+            self._body.write(piece.encode("utf-8"))
+        except OSError as error:
+            raise CliError(f"cannot hold the bundle in a temporary file: {reason(error)}") from None
 
     def commit(self) -> None:
+        from ..bundle import render_tail
+
+        self._begin()
+        if self._body is not None:
+            try:
+                self._body.seek(0)
+                while chunk := self._body.read(1 << 20):
+                    self._output.write(chunk)
+            except OSError as error:
+                raise CliError(f"cannot read back the bundle from its temporary file: {reason(error)}") from None
+        self._output.write(render_tail(self.style, len(self._labels)).encode("utf-8"))
         self._output.commit()
 
     def discard(self) -> None:
+        if self._body is not None:
+            self._body.close()
+            self._body = None
         self._output.discard()
 
 
@@ -424,7 +476,7 @@ class Mirror:
             if os.path.exists(target) and os.path.samefile(target, source.location):
                 raise CliError(f"refusing to overwrite the input {source.shown} with its folded text")
 
-    def add(self, source: Source, data: Data) -> None:
+    def add(self, source: Source, data: Data, report: Optional[ReportDigest] = None) -> None:
         target = os.path.join(self.directory, source.relative)
         try:
             os.makedirs(os.path.dirname(target) or ".", exist_ok=True)

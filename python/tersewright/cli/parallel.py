@@ -40,6 +40,8 @@ class FoldOptions:
     markers: Optional[Tuple[str, ...]]
     directives: bool = False
     report: str = "none"
+    # Whether each file's whole report goes along with its text (for a bundle that carries reports).
+    bundle_reports: bool = False
 
     @property
     def budgeted(self) -> bool:
@@ -107,7 +109,8 @@ def fold_text(engine: Engine, text: str, name: str, path: Optional[str], options
     if text.endswith("\n") and not output.endswith("\n") and result.report.detected_language == "json":
         output += "\n"
     return Folded(
-        output.encode("utf-8"), digest(result.report, name, options.report, options.budgeted), output != text
+        output.encode("utf-8"), digest(result.report, name, options.report, options.budgeted, options.bundle_reports),
+        output != text,
     )
 
 
@@ -436,6 +439,11 @@ def in_workers(task: Task, labels: Sequence[str], jobs: int) -> Generator[Outcom
                 done += 1
                 yield outcome
                 continue
+            # A worker left idle while the results were too far ahead gets work again, before waiting:
+            # once the results it waited for are taken, no reply may be coming to wake this loop.
+            for worker in list(workers):
+                if not worker.pending:
+                    hand_out(worker)
             for key, _ in selector.select():
                 worker = key.data
                 outcome = worker.receive()
@@ -443,10 +451,6 @@ def in_workers(task: Task, labels: Sequence[str], jobs: int) -> Generator[Outcom
                     replace(worker)
                     continue
                 results[worker.pending.popleft()] = outcome
-                if not worker.pending:
-                    hand_out(worker)
-            # A worker left idle while the results were too far ahead gets work again.
-            for worker in list(workers):
                 if not worker.pending:
                     hand_out(worker)
     finally:

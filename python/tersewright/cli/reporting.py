@@ -7,11 +7,11 @@ import shutil
 import stat
 import sys
 import time
-import unicodedata
 from dataclasses import dataclass
 from typing import Any, Dict, Optional, TextIO, Tuple
 
 from .. import Report
+from ..bundle import quote_path  # noqa: F401  (the paths every line shows)
 
 PROG = "tersewright"
 REPORT_MODES = ("none", "text", "json")
@@ -21,37 +21,6 @@ QUIET, NORMAL, VERBOSE = -1, 0, 1
 PROGRESS_MIN_FILES = 8
 PROGRESS_DELAY = 1.0
 PROGRESS_WIDTH = 24
-_ESCAPES = {"\\": "\\\\", '"': '\\"', "\n": "\\n", "\t": "\\t", "\r": "\\r"}
-
-
-def _is_control(character: str) -> bool:
-    return unicodedata.category(character) == "Cc"
-
-
-def quote_path(path: str) -> str:
-    r"""A path as every line we print shows it.
-
-    A name holding a control character (a line feed, a tab, an escape) or bytes that are not UTF-8
-    (which reach Python as surrogate escapes) would break a line of the bundle, of detect's output or
-    of a message, so it is written in double quotes with C escapes: \\, \", \n, \t, \r, and \xNN for
-    each byte of any other control character and for each byte that is not UTF-8. So is a name that
-    starts with a double quote, which would otherwise read as a quoted one. Other names are written
-    as they are.
-    """
-    if not path.startswith('"') and not any(_is_control(c) or "\udc80" <= c <= "\udcff" for c in path):
-        return path
-    parts = ['"']
-    for character in path:
-        if character in _ESCAPES:
-            parts.append(_ESCAPES[character])
-        elif "\udc80" <= character <= "\udcff":
-            parts.append(f"\\x{ord(character) - 0xDC00:02x}")
-        elif _is_control(character):
-            parts.extend(f"\\x{byte:02x}" for byte in character.encode("utf-8"))
-        else:
-            parts.append(character)
-    parts.append('"')
-    return "".join(parts)
 
 
 def _isatty(stream: TextIO) -> bool:
@@ -178,16 +147,19 @@ class ReportDigest:
     input_lines: int = 0
     # With a budget: the output's size, the limit and their unit ("bytes" or "characters").
     budget: Optional[Tuple[int, int, str]] = None
+    # The whole report as JSON, for a bundle that carries each file's report (the json style).
+    report_json: str = ""
 
 
-def digest(report: Report, name: str, mode: str, budgeted: bool) -> ReportDigest:
+def digest(report: Report, name: str, mode: str, budgeted: bool, keep_json: bool = False) -> ReportDigest:
     """Render the report in the chosen mode, building only what that mode and the budget need."""
     # Each of to_dict() and to_json() walks the whole report into new objects: a run that prints no
     # report and has no budget needs neither.
     details: Optional[Dict[str, Any]] = report.to_dict() if mode == "text" or budgeted else None
     budget = None if details is None else details.get("budget")
+    whole = report.to_json() if mode == "json" or keep_json else ""
     if mode == "json":
-        text = report.to_json()
+        text = whole
     elif mode == "text" and details is not None:
         text = format_text_report(name, details)
     else:
@@ -202,6 +174,7 @@ def digest(report: Report, name: str, mode: str, budgeted: bool) -> ReportDigest
         profile=report.profile,
         input_lines=report.input_lines,
         budget=None if budget is None else (_int(budget["output"]), _int(budget["limit"]), budget["metric"]),
+        report_json=whole if keep_json else "",
     )
 
 
