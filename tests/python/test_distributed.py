@@ -321,6 +321,15 @@ def running_children(pid):
     return found
 
 
+def ignores_interrupts(pid):
+    """Whether a worker has been set up: it ignores SIGINT (bit 1 of the mask /proc shows)."""
+    try:
+        status = Path(f"/proc/{pid}/status").read_text()
+    except OSError:
+        return False
+    return any(line.startswith("SigIgn:") and int(line.split()[1], 16) & 0x2 for line in status.splitlines())
+
+
 def is_running(pid):
     try:
         return Path(f"/proc/{pid}/stat").read_text().split(") ")[1][0] != "Z"
@@ -340,9 +349,11 @@ def test_a_signal_stops_a_run_on_a_local_cluster_and_cleans_up(tmp_path, signum,
                                cwd=tmp_path, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                start_new_session=True)
     deadline = time.monotonic() + 60
-    while len(running_children(process.pid)) < 2 and time.monotonic() < deadline:
+    # Until a worker is set up, Ctrl-C reaching its process group kills it with a traceback: wait for both.
+    while (len(running_children(process.pid)) < 2 or not all(map(ignores_interrupts, running_children(process.pid)))) \
+            and time.monotonic() < deadline:
         time.sleep(0.02)
-    time.sleep(3)  # the cluster is up and folding big.py, which takes several seconds
+    time.sleep(1)  # the cluster is up and folding big.py, which takes several seconds
     workers = running_children(process.pid)
     assert process.poll() is None and workers, "the run ended before it could be stopped"
     (os.killpg if group else os.kill)(process.pid, signum)
