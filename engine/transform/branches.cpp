@@ -21,7 +21,7 @@ void apply_single_list(std::string_view content, const edit::EditList& edits, Br
     return;
   }
   outcome.rules = tally_rules(edits);
-  outcome.output = edit::apply_edits(content, edits).text;
+  outcome.output = edit::apply_edits_text(content, edits);
 }
 
 edit::EditList plain_whitespace_edits(const edit::LineIndex& lines, const edit::RangeSet& protected_set,

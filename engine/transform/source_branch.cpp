@@ -93,7 +93,7 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
   if (whitespace.empty()) {
     outcome.output = std::move(first.text);
   } else {
-    outcome.output = edit::apply_edits(text1, whitespace).text;
+    outcome.output = edit::apply_edits_text(text1, whitespace);
     output_is_text1 = outcome.output == text1;
   }
   outcome.rules = tally_rules(structural, whitespace);

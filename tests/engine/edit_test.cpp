@@ -108,6 +108,7 @@ TEST(Apply, OutputAndKeptSegments) {
     const EditOutcome out = apply_edits(c.text, c.edits);
     EXPECT_EQ(out.text, c.output);
     EXPECT_EQ(out.kept, c.kept);
+    EXPECT_EQ(apply_edits_text(c.text, c.edits), c.output);
   }
   // Offsets carried through the kept segments: a deleted stretch maps to where it was cut out.
   const auto mid = apply_edits("abcdefgh", {del(2, 5)}).kept, lead = apply_edits("abcdef", {del(0, 2)}).kept;
