@@ -27,10 +27,7 @@ void apply_single_list(std::string_view content, const edit::EditList& edits, Br
 edit::EditList plain_whitespace_edits(const edit::LineIndex& lines, const edit::RangeSet& protected_set,
                                       const FoldSettings& settings) {
   const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList edits =
-      trim_trailing_whitespace(lines, protected_set, {}, {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
-  append_edits(edits, collapse_blank_lines(lines, mode, protected_set, {}));
-  return edits;
+  return whitespace_edits(lines, mode, protected_set, {}, {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
 }
 
 }  // namespace tersewright::transform

@@ -58,39 +58,36 @@ std::uint64_t trailing_blank_run(std::string_view content) noexcept {
   return k;
 }
 
-}  // namespace
+// Each rule is a walk that hands every edit it makes to a sink, so that one walk can count the
+// edits and the next one store them in a list allocated once at its final size.
 
-EditList trim_trailing_whitespace(const LineIndex& lines, const std::vector<ByteRange>& protected_ranges,
-                                  const std::vector<ByteRange>& literal_ranges, TrimOptions options) {
+template <class Sink>
+void each_trim(const LineRules& rules, TrimOptions options, Sink&& sink) {
+  const LineIndex& lines = rules.lines;
   const std::string_view text = lines.text();
-  const LineRules rules(lines, protected_ranges, literal_ranges);
-  EditList edits;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (!rules.eligible(i)) continue;
-    std::string_view content = lines.content(i);
-    if (content.empty()) continue;
+    const edit::LineSpan line = lines[i];
+    if (line.content_start == line.content_end || !rules.eligible(i)) continue;
+    std::string_view content = text.substr(line.content_start, line.content_end - line.content_start);
     std::uint64_t k = trailing_blank_run(content);
     if (k == 0) continue;
     if (options.skip_whitespace_only_lines && k == content.size()) continue;
     if (options.hard_breaks && k >= 2) continue;
-    std::uint64_t end = lines[i].content_end;
+    std::uint64_t end = line.content_end;
     // Spaces between a carriage return and the line feed stay: removing them would make that
     // carriage return part of the terminator, changing the line beyond the bytes removed (a line
     // of a carriage return and spaces would turn blank, and the next fold would fold it again).
-    if (end - k > lines[i].content_start && text[end - k - 1] == '\r' && lines[i].end > end) continue;
+    if (end - k > line.content_start && text[end - k - 1] == '\r' && line.end > end) continue;
     // Spaces at the end of a literal's opening line belong to the literal's value.
     if (edit::overlaps_any(ByteRange{end - k, end}, rules.literals)) continue;
-    edits.push_back(Edit{std::string(), end - k, end, Rule::trim_trailing_whitespace});
+    sink(end - k, end, Rule::trim_trailing_whitespace);
   }
-  return edits;
 }
 
-EditList collapse_blank_lines(const LineIndex& lines, BlankLineMode mode,
-                              const std::vector<ByteRange>& protected_ranges,
-                              const std::vector<ByteRange>& literal_ranges) {
-  EditList edits;
-  if (mode == BlankLineMode::keep) return edits;
-  const LineRules rules(lines, protected_ranges, literal_ranges);
+template <class Sink>
+void each_blank_line_edit(const LineRules& rules, BlankLineMode mode, Sink&& sink) {
+  if (mode == BlankLineMode::keep) return;
+  const LineIndex& lines = rules.lines;
   std::size_t i = 0;
   while (i < lines.size()) {
     if (!rules.collapsible(i)) {
@@ -100,17 +97,53 @@ EditList collapse_blank_lines(const LineIndex& lines, BlankLineMode mode,
     std::size_t j = i;
     while (j < lines.size() && rules.collapsible(j)) ++j;
     if (mode == BlankLineMode::remove_all) {
-      edits.push_back(Edit{std::string(), lines[i].start, lines[j - 1].end, Rule::collapse_blank_lines});
+      sink(lines[i].start, lines[j - 1].end, Rule::collapse_blank_lines);
     } else {
-      if (j - i >= 2)
-        edits.push_back(Edit{std::string(), lines[i + 1].start, lines[j - 1].end, Rule::collapse_blank_lines});
-      if (lines[i].content_end > lines[i].content_start)
-        edits.push_back(
-            Edit{std::string(), lines[i].content_start, lines[i].content_end, Rule::trim_trailing_whitespace});
+      if (j - i >= 2) sink(lines[i + 1].start, lines[j - 1].end, Rule::collapse_blank_lines);
+      const edit::LineSpan first = lines[i];
+      if (first.content_end > first.content_start)
+        sink(first.content_start, first.content_end, Rule::trim_trailing_whitespace);
     }
     i = j;
   }
+}
+
+// Runs the walks once to count their edits and once to store them, in walk order.
+template <class... Walks>
+EditList collect(std::size_t room, const Walks&... walks) {
+  std::size_t count = 0;
+  const auto counter = [&count](std::uint64_t, std::uint64_t, Rule) { ++count; };
+  (walks(counter), ...);
+  EditList edits;
+  edits.reserve(count + room);
+  const auto store = [&edits](std::uint64_t start, std::uint64_t end, Rule rule) {
+    edits.push_back(Edit{std::string(), start, end, rule});
+  };
+  (walks(store), ...);
   return edits;
+}
+
+}  // namespace
+
+EditList trim_trailing_whitespace(const LineIndex& lines, const std::vector<ByteRange>& protected_ranges,
+                                  const std::vector<ByteRange>& literal_ranges, TrimOptions options) {
+  const LineRules rules(lines, protected_ranges, literal_ranges);
+  return collect(0, [&](const auto& sink) { each_trim(rules, options, sink); });
+}
+
+EditList collapse_blank_lines(const LineIndex& lines, BlankLineMode mode,
+                              const std::vector<ByteRange>& protected_ranges,
+                              const std::vector<ByteRange>& literal_ranges) {
+  if (mode == BlankLineMode::keep) return {};
+  const LineRules rules(lines, protected_ranges, literal_ranges);
+  return collect(0, [&](const auto& sink) { each_blank_line_edit(rules, mode, sink); });
+}
+
+EditList whitespace_edits(const LineIndex& lines, BlankLineMode mode, const std::vector<ByteRange>& protected_ranges,
+                          const std::vector<ByteRange>& literal_ranges, TrimOptions options, std::size_t room) {
+  const LineRules rules(lines, protected_ranges, literal_ranges);
+  return collect(room, [&](const auto& sink) { each_trim(rules, options, sink); },
+                 [&](const auto& sink) { each_blank_line_edit(rules, mode, sink); });
 }
 
 }  // namespace tersewright::transform
