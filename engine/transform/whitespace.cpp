@@ -34,22 +34,58 @@ struct LineRules {
       : lines(lines),
         protected_set(edit::normalize_ranges(protected_ranges)),
         literals(multiline_literal_ranges(literal_ranges, lines.text())) {}
+};
+
+// edit::overlaps_any and edit::contained_in_any for ranges whose starts never decrease, as a walk
+// over the lines in order asks them: each answer resumes where the last one stopped rather than
+// searching the whole set again.
+class ForwardQueries {
+ public:
+  explicit ForwardQueries(const RangeSet& normalized) noexcept : set_(normalized) {}
+
+  bool overlaps(ByteRange range) noexcept {
+    if (range.empty()) return false;
+    while (ends_after_ < set_.size() && set_[ends_after_].end <= range.start) ++ends_after_;
+    return ends_after_ < set_.size() && set_[ends_after_].start < range.end;
+  }
+
+  bool contains(ByteRange range) noexcept {
+    while (starts_after_ < set_.size() && set_[starts_after_].start <= range.start) ++starts_after_;
+    return starts_after_ > 0 && set_[starts_after_ - 1].end >= range.end;
+  }
+
+ private:
+  const RangeSet& set_;
+  std::size_t ends_after_ = 0;    // the first member ending after the last start asked about
+  std::size_t starts_after_ = 0;  // the first member starting after it
+};
+
+// One walk over the lines in increasing order (a line may be asked about more than once).
+class LineWalk {
+ public:
+  explicit LineWalk(const LineRules& rules) noexcept
+      : lines_(rules.lines), protected_(rules.protected_set), literals_(rules.literals) {}
 
   // A line that touches protected text, or lies wholly inside one multi-line literal, is left alone.
-  bool eligible(std::size_t i) const noexcept {
-    ByteRange content{lines[i].content_start, lines[i].content_end};
-    return !edit::overlaps_any(content, protected_set) && !edit::contained_in_any(content, literals);
+  bool eligible(const edit::LineSpan& line) noexcept {
+    const ByteRange content{line.content_start, line.content_end};
+    return !protected_.overlaps(content) && !literals_.contains(content);
   }
 
   // Blank-line handling also keeps an empty line that sits inside a protected range: its content is
   // empty and so never overlaps, but the caller asked for that stretch to survive.
-  bool collapsible(std::size_t i) const noexcept {
-    if (!lines.is_blank(i) || !eligible(i)) return false;
-    const auto& line = lines[i];
-    if (line.content_start == line.content_end)
-      return !edit::overlaps_any(ByteRange{line.start, line.end}, protected_set);
+  bool collapsible(std::size_t i) noexcept {
+    if (!lines_.is_blank(i)) return false;
+    const edit::LineSpan line = lines_[i];
+    if (!eligible(line)) return false;
+    if (line.content_start == line.content_end) return !protected_.overlaps(ByteRange{line.start, line.end});
     return true;
   }
+
+ private:
+  const LineIndex& lines_;
+  ForwardQueries protected_;
+  ForwardQueries literals_;
 };
 
 std::uint64_t trailing_blank_run(std::string_view content) noexcept {
@@ -65,9 +101,10 @@ template <class Sink>
 void each_trim(const LineRules& rules, TrimOptions options, Sink&& sink) {
   const LineIndex& lines = rules.lines;
   const std::string_view text = lines.text();
+  LineWalk walk(rules);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const edit::LineSpan line = lines[i];
-    if (line.content_start == line.content_end || !rules.eligible(i)) continue;
+    if (line.content_start == line.content_end || !walk.eligible(line)) continue;
     std::string_view content = text.substr(line.content_start, line.content_end - line.content_start);
     std::uint64_t k = trailing_blank_run(content);
     if (k == 0) continue;
@@ -88,14 +125,15 @@ template <class Sink>
 void each_blank_line_edit(const LineRules& rules, BlankLineMode mode, Sink&& sink) {
   if (mode == BlankLineMode::keep) return;
   const LineIndex& lines = rules.lines;
+  LineWalk walk(rules);
   std::size_t i = 0;
   while (i < lines.size()) {
-    if (!rules.collapsible(i)) {
+    if (!walk.collapsible(i)) {
       ++i;
       continue;
     }
     std::size_t j = i;
-    while (j < lines.size() && rules.collapsible(j)) ++j;
+    while (j < lines.size() && walk.collapsible(j)) ++j;
     if (mode == BlankLineMode::remove_all) {
       sink(lines[i].start, lines[j - 1].end, Rule::collapse_blank_lines);
     } else {
