@@ -175,9 +175,8 @@ Replayed replay(const analyzer::Analyzer& analyzer, std::string_view content, co
     Stopwatch watch(t[whitespace]);
     const edit::LineIndex lines1(text1);
     const transform::BlankLineMode mode = settings.rules.blank_lines;
-    whitespace_edits = transform::trim_trailing_whitespace(
-        lines1, protected1, literals, {.skip_whitespace_only_lines = mode != transform::BlankLineMode::keep});
-    transform::append_edits(whitespace_edits, transform::collapse_blank_lines(lines1, mode, protected1, literals));
+    whitespace_edits = transform::whitespace_edits(
+        lines1, mode, protected1, literals, {.skip_whitespace_only_lines = mode != transform::BlankLineMode::keep});
   }
   {
     Stopwatch watch(t[apply2]);

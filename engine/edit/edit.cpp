@@ -56,17 +56,27 @@ RangeSet build_protected_ranges(std::string_view text, const std::vector<ByteRan
   return normalize_ranges(std::move(ranges));
 }
 
-EditOutcome apply_edits(std::string_view text, const EditList& edits) {
+namespace {
+
+// The edits with something to remove, in (start, end) order; equal keys keep their list order.
+// Rules emit their edits in order, so the sort is skipped when the list already is.
+std::vector<const Edit*> application_order(const EditList& edits) {
   std::vector<const Edit*> order;
   order.reserve(edits.size());
   for (const Edit& e : edits)
     if (e.start < e.end) order.push_back(&e);
-  std::stable_sort(order.begin(), order.end(), [](const Edit* a, const Edit* b) {
+  const auto before = [](const Edit* a, const Edit* b) {
     return a->start != b->start ? a->start < b->start : a->end < b->end;
-  });
+  };
+  if (!std::is_sorted(order.begin(), order.end(), before)) std::stable_sort(order.begin(), order.end(), before);
+  return order;
+}
 
-  EditOutcome outcome;
-  outcome.text.reserve(text.size());
+// The one application loop behind both entry points; kept is filled only when asked for.
+void apply_in_order(std::string_view text, const EditList& edits, std::string& out,
+                    std::vector<KeptSegment>* kept) {
+  const std::vector<const Edit*> order = application_order(edits);
+  out.reserve(text.size());
   std::uint64_t last_end = 0;
   std::uint64_t cursor = 0;
   bool accepted_any = false;
@@ -77,22 +87,35 @@ EditOutcome apply_edits(std::string_view text, const EditList& edits) {
     accepted_any = true;
     last_end = e->end;
     if (e->start > cursor) {
-      outcome.kept.push_back(KeptSegment{cursor, e->start, outcome.text.size()});
-      outcome.text.append(text.substr(cursor, e->start - cursor));
+      if (kept) kept->push_back(KeptSegment{cursor, e->start, out.size()});
+      out.append(text.substr(cursor, e->start - cursor));
     }
-    outcome.text.append(e->replacement);
+    out.append(e->replacement);
     cursor = e->end;
   }
   if (!accepted_any) {
-    outcome.text.assign(text);
-    outcome.kept.assign(1, KeptSegment{0, text.size(), 0});
-    return outcome;
+    out.assign(text);
+    if (kept) kept->assign(1, KeptSegment{0, text.size(), 0});
+    return;
   }
   if (cursor < text.size()) {
-    outcome.kept.push_back(KeptSegment{cursor, text.size(), outcome.text.size()});
-    outcome.text.append(text.substr(cursor));
+    if (kept) kept->push_back(KeptSegment{cursor, text.size(), out.size()});
+    out.append(text.substr(cursor));
   }
+}
+
+}  // namespace
+
+EditOutcome apply_edits(std::string_view text, const EditList& edits) {
+  EditOutcome outcome;
+  apply_in_order(text, edits, outcome.text, &outcome.kept);
   return outcome;
+}
+
+std::string apply_edits_text(std::string_view text, const EditList& edits) {
+  std::string out;
+  apply_in_order(text, edits, out, nullptr);
+  return out;
 }
 
 std::uint64_t map_offset(const std::vector<KeptSegment>& kept, std::uint64_t offset) noexcept {

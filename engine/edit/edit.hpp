@@ -52,6 +52,9 @@ struct EditOutcome {
 // are dropped silently.
 EditOutcome apply_edits(std::string_view text, const EditList& edits);
 
+// The text apply_edits makes, without the offset map: for callers that map nothing afterwards.
+std::string apply_edits_text(std::string_view text, const EditList& edits);
+
 // Carries an offset of the old text into the new text through the kept-segment map.
 std::uint64_t map_offset(const std::vector<KeptSegment>& kept, std::uint64_t offset) noexcept;
 ByteRange map_range(const std::vector<KeptSegment>& kept, ByteRange range) noexcept;

@@ -17,41 +17,37 @@ LineIndex::LineIndex(std::string_view text) : text_(text) {
     if (!hit) break;
     at = static_cast<std::size_t>(static_cast<const char*>(hit) - base) + 1;
   }
-  lines_.reserve(feeds + 1);
-  std::size_t line_start = 0;
-  for (;;) {
-    const void* hit = line_start < text.size()
-                          ? std::memchr(base + line_start, '\n', text.size() - line_start)
-                          : nullptr;
+  starts_.reserve(feeds + 2);
+  starts_.push_back(0);
+  for (std::size_t at = 0; at < text.size();) {
+    const void* hit = std::memchr(base + at, '\n', text.size() - at);
     if (!hit) break;
-    std::size_t i = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
-    std::size_t content_end = (i > line_start && base[i - 1] == '\r') ? i - 1 : i;
-    lines_.push_back(LineSpan{line_start, i + 1, line_start, content_end});
-    line_start = i + 1;
+    at = static_cast<std::size_t>(static_cast<const char*>(hit) - base) + 1;
+    starts_.push_back(at);
   }
-  // The final stretch without a line feed; the empty text is one empty line.
-  if (!(!text.empty() && text.back() == '\n' && !lines_.empty()))
-    lines_.push_back(LineSpan{line_start, text.size(), line_start, text.size()});
+  // The final stretch without a line feed is a line of its own; the empty text is one empty line.
+  // A text ending in a line feed has no empty line after it: its last start is the sentinel.
+  if (text.empty() || text.back() != '\n') starts_.push_back(text.size());
 }
 
 std::string_view LineIndex::content(std::size_t i) const {
-  if (i >= lines_.size()) throw InternalError{"line index out of range"};
-  const LineSpan& line = lines_[i];
+  if (i >= size()) throw InternalError{"line index out of range"};
+  const LineSpan line = (*this)[i];
   return text_.substr(line.content_start, line.content_end - line.content_start);
 }
 
 bool LineIndex::is_blank(std::size_t i) const noexcept {
-  if (i >= lines_.size()) return false;
-  const LineSpan& line = lines_[i];
+  if (i >= size()) return false;
+  const LineSpan line = (*this)[i];
   for (std::uint64_t p = line.content_start; p < line.content_end; ++p)
     if (text_[p] != ' ' && text_[p] != '\t') return false;
   return true;
 }
 
 std::size_t LineIndex::line_at(std::uint64_t offset) const noexcept {
-  auto it = std::partition_point(lines_.begin(), lines_.end(),
-                                 [&](const LineSpan& l) { return l.start <= offset; });
-  return it == lines_.begin() ? 0 : static_cast<std::size_t>(std::prev(it) - lines_.begin());
+  const auto last = starts_.end() - 1;  // the sentinel starts no line
+  auto it = std::partition_point(starts_.begin(), last, [&](std::uint64_t start) { return start <= offset; });
+  return it == starts_.begin() ? 0 : static_cast<std::size_t>(std::prev(it) - starts_.begin());
 }
 
 }  // namespace tersewright::edit

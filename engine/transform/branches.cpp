@@ -21,16 +21,13 @@ void apply_single_list(std::string_view content, const edit::EditList& edits, Br
     return;
   }
   outcome.rules = tally_rules(edits);
-  outcome.output = edit::apply_edits(content, edits).text;
+  outcome.output = edit::apply_edits_text(content, edits);
 }
 
 edit::EditList plain_whitespace_edits(const edit::LineIndex& lines, const edit::RangeSet& protected_set,
                                       const FoldSettings& settings) {
   const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList edits =
-      trim_trailing_whitespace(lines, protected_set, {}, {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
-  append_edits(edits, collapse_blank_lines(lines, mode, protected_set, {}));
-  return edits;
+  return whitespace_edits(lines, mode, protected_set, {}, {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
 }
 
 }  // namespace tersewright::transform

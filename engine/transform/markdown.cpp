@@ -128,27 +128,38 @@ EditList markdown_dedupe(const LineIndex& lines, const std::vector<ByteRange>& p
   ForwardOverlaps touches_protected(protected_set);
   ForwardOverlaps touches_fence(fenced);
 
-  // The trimmed text of the last line a duplicate may be compared with; it points into the text.
-  bool has_prev = false;
-  std::string_view prev;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const edit::LineSpan& line = lines[i];
+  // Whether a line may be compared at all: not blank, no heading or fence, untouched by protection
+  // and fences, no link and no normative keyword. Asked in increasing line order only.
+  const auto comparable = [&](std::size_t i, std::string_view t) {
+    const edit::LineSpan line = lines[i];
     const ByteRange content{line.content_start, line.content_end};
+    return !lines.is_blank(i) && !t.empty() && t[0] != '#' && !t.starts_with("```") && !t.starts_with("~~~") &&
+           !touches_protected(content) && !touches_fence(content) && !has_link_marker(t) &&
+           !has_normative_keyword(t);
+  };
+
+  // A line goes when it and the line before it are both comparable and read the same once trimmed
+  // (a removed duplicate leaves the same text behind it, so a run keeps only its first line). The
+  // cheap equality test comes first; a line's comparability is worked out only when it matters,
+  // and at most once.
+  enum class Known : std::uint8_t { unknown, yes, no };
+  std::string_view prev;
+  Known prev_known = Known::no;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string_view t = edit::trim_white_space(lines.content(i));
-    const bool comparable = !lines.is_blank(i) && !t.empty() && t[0] != '#' && !t.starts_with("```") &&
-                            !t.starts_with("~~~") && !touches_protected(content) &&
-                            !touches_fence(content) && !has_link_marker(t) &&
-                            !has_normative_keyword(t);
-    if (!comparable) {
-      has_prev = false;
-      continue;
-    }
-    if (has_prev && prev == t) {
-      edits.push_back(Edit{std::string(), line.content_start, line.end, Rule::markdown_dedupe});
-      continue;
+    Known known = Known::unknown;
+    if (i > 0 && t == prev) {
+      if (prev_known == Known::unknown) prev_known = comparable(i - 1, prev) ? Known::yes : Known::no;
+      if (prev_known == Known::yes) {
+        known = comparable(i, t) ? Known::yes : Known::no;
+        if (known == Known::yes) {
+          const edit::LineSpan line = lines[i];
+          edits.push_back(Edit{std::string(), line.content_start, line.end, Rule::markdown_dedupe});
+        }
+      }
     }
     prev = t;
-    has_prev = true;
+    prev_known = known;
   }
   return edits;
 }

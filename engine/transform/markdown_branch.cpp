@@ -13,11 +13,14 @@ BranchOutcome fold_markdown(std::string_view content, const FoldSettings& settin
   const edit::LineIndex lines(content);
   const edit::RangeSet fences = fenced_block_ranges(lines);
   const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList edits = trim_trailing_whitespace(
-      lines, protected_set, fences, {.hard_breaks = true, .skip_whitespace_only_lines = mode != BlankLineMode::keep});
-  append_edits(edits, collapse_blank_lines(lines, mode, protected_set, fences));
-  // Dedupe is lossy but is a documentation setting of its own, not gated by the loss policy.
-  if (settings.rules.markdown_dedupe) append_edits(edits, markdown_dedupe(lines, protected_set, fences));
+  // Dedupe is lossy but is a documentation setting of its own, not gated by the loss policy. Its
+  // edits come last in the list; they are found first so that the list is allocated once.
+  edit::EditList dedupe;
+  if (settings.rules.markdown_dedupe) dedupe = markdown_dedupe(lines, protected_set, fences);
+  edit::EditList edits =
+      whitespace_edits(lines, mode, protected_set, fences,
+                       {.hard_breaks = true, .skip_whitespace_only_lines = mode != BlankLineMode::keep}, dedupe.size());
+  append_edits(edits, std::move(dedupe));
 
   apply_single_list(content, edits, outcome);
   outcome.parse_status = ParseStatus::parsed;

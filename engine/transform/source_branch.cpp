@@ -85,15 +85,14 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
 
   const edit::LineIndex lines1(text1);
   const BlankLineMode mode = settings.rules.blank_lines;
-  edit::EditList whitespace = trim_trailing_whitespace(lines1, protected1, literals,
-                                                       {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
-  append_edits(whitespace, collapse_blank_lines(lines1, mode, protected1, literals));
+  edit::EditList whitespace = whitespace_edits(lines1, mode, protected1, literals,
+                                               {.skip_whitespace_only_lines = mode != BlankLineMode::keep});
 
   bool output_is_text1 = true;
   if (whitespace.empty()) {
     outcome.output = std::move(first.text);
   } else {
-    outcome.output = edit::apply_edits(text1, whitespace).text;
+    outcome.output = edit::apply_edits_text(text1, whitespace);
     output_is_text1 = outcome.output == text1;
   }
   outcome.rules = tally_rules(structural, whitespace);

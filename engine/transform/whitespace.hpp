@@ -30,4 +30,11 @@ edit::EditList collapse_blank_lines(const edit::LineIndex& lines, BlankLineMode 
                                     const std::vector<edit::ByteRange>& protected_ranges,
                                     const std::vector<edit::ByteRange>& literal_ranges);
 
+// Both rules over the same lines: the trim edits, then the blank-line edits, exactly as the two
+// calls above concatenated, in one list allocated at its final size plus room for that many more.
+edit::EditList whitespace_edits(const edit::LineIndex& lines, BlankLineMode mode,
+                                const std::vector<edit::ByteRange>& protected_ranges,
+                                const std::vector<edit::ByteRange>& literal_ranges, TrimOptions options,
+                                std::size_t room = 0);
+
 }  // namespace tersewright::transform

@@ -57,7 +57,10 @@ TEST(Lines, SplitAtLineFeedsOnly) {
       EXPECT_EQ(lines.content(i), c.contents[i]);
       EXPECT_EQ(lines[i].end, c.ends[i]);
       EXPECT_EQ(lines[i].start, lines[i].content_start);
+      EXPECT_EQ(i + 1 < lines.size() ? lines[i + 1].start : std::string_view(c.text).size(), lines[i].end);
+      for (std::uint64_t at = lines[i].start; at < lines[i].end; ++at) EXPECT_EQ(lines.line_at(at), i) << at;
     }
+    EXPECT_EQ(lines.line_at(lines[lines.size() - 1].end + 5), lines.size() - 1);
   }
   const LineIndex lines(" \t\n\x0c\n \r\nx\n");
   EXPECT_EQ((std::vector<bool>{lines.is_blank(0), lines.is_blank(1), lines.is_blank(2), lines.is_blank(3),
@@ -108,6 +111,7 @@ TEST(Apply, OutputAndKeptSegments) {
     const EditOutcome out = apply_edits(c.text, c.edits);
     EXPECT_EQ(out.text, c.output);
     EXPECT_EQ(out.kept, c.kept);
+    EXPECT_EQ(apply_edits_text(c.text, c.edits), c.output);
   }
   // Offsets carried through the kept segments: a deleted stretch maps to where it was cut out.
   const auto mid = apply_edits("abcdefgh", {del(2, 5)}).kept, lead = apply_edits("abcdef", {del(0, 2)}).kept;

@@ -2,6 +2,7 @@
 // whitespace, Markdown fences and duplicates, log repeats, and body placeholders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -100,10 +101,18 @@ struct Pass {
 Pass whitespace_pass(const std::string& text, BlankLineMode mode, std::vector<ByteRange> protect = {},
                      std::vector<ByteRange> literals = {}, bool hard_breaks = false) {
   const LineIndex lines(text);
-  edit::EditList edits = trim_trailing_whitespace(
-      lines, protect, literals, {.hard_breaks = hard_breaks, .skip_whitespace_only_lines = mode != BlankLineMode::keep});
+  const TrimOptions options{.hard_breaks = hard_breaks, .skip_whitespace_only_lines = mode != BlankLineMode::keep};
+  edit::EditList edits = trim_trailing_whitespace(lines, protect, literals, options);
   const edit::EditList blanks = collapse_blank_lines(lines, mode, protect, literals);
   edits.insert(edits.end(), blanks.begin(), blanks.end());
+  // The two rules in one list: the same edits in the same order.
+  const edit::EditList together = whitespace_edits(lines, mode, protect, literals, options, 3);
+  EXPECT_EQ(together.size(), edits.size());
+  EXPECT_GE(together.capacity(), edits.size() + 3);
+  for (std::size_t i = 0; i < std::min(edits.size(), together.size()); ++i)
+    EXPECT_TRUE(together[i].start == edits[i].start && together[i].end == edits[i].end &&
+                together[i].rule == edits[i].rule && together[i].replacement.empty())
+        << i;
   Pass pass{edit::apply_edits(text, edits).text};
   for (const edit::Edit& e : edits) (e.rule == Rule::trim_trailing_whitespace ? pass.trims : pass.collapses) += 1;
   return pass;
