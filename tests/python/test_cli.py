@@ -2,15 +2,13 @@
 
 import json
 import os
-import pty
 import re
-import subprocess
-import sys
 from pathlib import Path
 
 import pytest
 
 import tersewright
+from conftest import run_cli
 
 PACKAGE_ROOT = str(Path(tersewright.__file__).resolve().parent.parent)
 
@@ -25,25 +23,7 @@ def cli_fold(content, **options):
 
 
 def run(*args, stdin=b"", cwd=None, stderr_tty=False):
-    env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
-    command = [sys.executable, "-m", "tersewright", *args]
-    if not stderr_tty:
-        return subprocess.run(command, input=stdin, cwd=cwd, env=env, capture_output=True, timeout=120)
-    controller, terminal = pty.openpty()
-    try:
-        done = subprocess.run(command, input=stdin, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=terminal, timeout=120)
-    finally:
-        os.close(terminal)
-    chunks = []
-    try:
-        while chunk := os.read(controller, 65536):
-            chunks.append(chunk)
-    except OSError:  # EIO: the terminal side is closed and everything has been read
-        pass
-    finally:
-        os.close(controller)
-    done.stderr = b"".join(chunks)
-    return done
+    return run_cli(*args, stdin=stdin, cwd=cwd, tty="stderr" if stderr_tty else None)
 
 
 @pytest.fixture

@@ -12,6 +12,7 @@ from pathlib import Path
 import pytest
 
 import tersewright
+from conftest import run_cli
 from tersewright.bundle import STYLES, directory_tree, split_bundle
 from tersewright.cli.sources import WalkOptions
 
@@ -64,10 +65,7 @@ class Words:
         return len(text.split())
 
 
-def run(*args, cwd=None, stdin=b"", python=("-m", "tersewright"), timeout=120):
-    env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
-    return subprocess.run([sys.executable, *python, *args], input=stdin, cwd=cwd, env=env, capture_output=True,
-                          timeout=timeout)  # fmt: skip
+run = run_cli
 
 
 def make(root, files):

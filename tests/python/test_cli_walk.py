@@ -1,43 +1,22 @@
 """The command line's walk of trees, its handling of bad inputs and what it says, run as `python -m tersewright`."""
 
 import os
-import pty
 import re
 import subprocess
 import sys
-import threading
 from pathlib import Path
 
 import pytest
 
 import tersewright
+from conftest import run_cli
 
 PACKAGE_ROOT = str(Path(tersewright.__file__).resolve().parent.parent)
 PY = "import os  # why\n\n\n\ndef f():\n    '''Doc.'''\n    return os.sep\n"
 SUMMARY = re.compile(r"^tersewright: (\d+) files? folded, (\d+) skipped, (\d+) failed, \d+ bytes in, ")
 
 
-def run(*args, cwd=None, stdin=b"", env=None, tty=None, python=("-m", "tersewright")):
-    """Run the command line; tty None, "stderr" (stdout piped) or "both" (one terminal for both)."""
-    environment = {**os.environ, "PYTHONPATH": PACKAGE_ROOT, "TERM": "xterm", **(env or {})}
-    command = [sys.executable, *python, *args]
-    if tty is None:
-        return subprocess.run(command, input=stdin, cwd=cwd, env=environment, capture_output=True, timeout=120)
-    controller, terminal = pty.openpty()
-    stdout = terminal if tty == "both" else subprocess.PIPE
-    try:
-        done = subprocess.run(command, cwd=cwd, env=environment, stdout=stdout, stderr=terminal, timeout=120)
-    finally:
-        os.close(terminal)
-    chunks = []
-    try:
-        while chunk := os.read(controller, 65536):
-            chunks.append(chunk)
-    except OSError:  # EIO: the terminal side is closed and everything has been read
-        pass
-    os.close(controller)
-    done.stderr = b"".join(chunks)
-    return done
+run = run_cli
 
 
 def headers(done):
