@@ -18,8 +18,8 @@ import tersewright
 # Under the sanitizers the interpreter runs with the ASan runtime preloaded: a local cluster's worker
 # processes then start and restart so slowly that Dask's own connection timeouts fire. These tests
 # check Python orchestration; the engine they call is checked under the sanitizers by the other suites.
-if os.environ.get("TERSEWRIGHT_SANITIZED") == "1":
-    pytest.skip("Dask clusters are not run under the sanitizers", allow_module_level=True)
+pytestmark = pytest.mark.skipif(os.environ.get("TERSEWRIGHT_SANITIZED") == "1",
+                                reason="Dask clusters are not run under the sanitizers")
 distributed = pytest.importorskip("distributed")
 dd = pytest.importorskip("dask.dataframe")
 import cloudpickle  # noqa: E402  (so does distributed)
