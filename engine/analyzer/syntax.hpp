@@ -41,7 +41,7 @@ struct LanguageSpec {
 
 class Analyzer {
  public:
-  // Classifies the grammar's symbols under the spec's tables.
+  // Classifies the grammar's symbols under the language description's node-kind tables.
   explicit Analyzer(LanguageSpec spec);
   // The analyzer of a built-in language (grammar_for, node_kinds), over the classification generated
   // at build time: it allocates nothing and classifies nothing.
@@ -67,7 +67,7 @@ class Analyzer {
 
   LanguageSpec spec_;
   std::span<const std::uint16_t> built_in_flags_;  // a generated table, or empty
-  std::vector<std::uint16_t> own_flags_;           // classified here when the spec is not a built-in one
+  std::vector<std::uint16_t> own_flags_;           // classified here for a language that is not built in
 };
 
 class AnalyzerRegistry {
