@@ -77,14 +77,6 @@ class Stopwatch {
   double start_;
 };
 
-std::vector<edit::ByteRange> carried(const std::vector<edit::KeptSegment>& kept,
-                                     const std::vector<edit::ByteRange>& ranges) {
-  std::vector<edit::ByteRange> out;
-  out.reserve(ranges.size());
-  for (const edit::ByteRange& r : ranges) out.push_back(edit::map_range(kept, r));
-  return out;
-}
-
 // The analysis of a text, its clean parse timed on its own as well: the walk is what the analysis
 // takes beyond that parse.
 analyzer::Analysis timed_analysis(const analyzer::Analyzer& analyzer, std::string_view text, double& parse,
@@ -166,8 +158,8 @@ Replayed replay(const analyzer::Analyzer& analyzer, std::string_view content, co
     second = timed_analysis(analyzer, text1, t[text1_parse], t[text1_walk], true);
     if (counts) ++counts->fold_parses, ++counts->floor_parses, ++counts->text1_changed;
     Stopwatch watch(t[text1_walk]);
-    literals = second->parse_ok ? second->strings : carried(first.kept, analysis.strings);
-    protected1 = edit::normalize_ranges(carried(first.kept, protection));
+    literals = second->parse_ok ? second->strings : edit::map_ranges(first.kept, analysis.strings);
+    protected1 = edit::normalize_ranges(edit::map_ranges(first.kept, protection));
   }
 
   edit::EditList whitespace_edits;

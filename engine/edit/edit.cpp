@@ -130,4 +130,11 @@ ByteRange map_range(const std::vector<KeptSegment>& kept, ByteRange range) noexc
   return ByteRange{map_offset(kept, range.start), map_offset(kept, range.end)};
 }
 
+std::vector<ByteRange> map_ranges(const std::vector<KeptSegment>& kept, const std::vector<ByteRange>& ranges) {
+  std::vector<ByteRange> out;
+  out.reserve(ranges.size());
+  for (const ByteRange& r : ranges) out.push_back(map_range(kept, r));
+  return out;
+}
+
 }  // namespace tersewright::edit

@@ -58,5 +58,7 @@ std::string apply_edits_text(std::string_view text, const EditList& edits);
 // Carries an offset of the old text into the new text through the kept-segment map.
 std::uint64_t map_offset(const std::vector<KeptSegment>& kept, std::uint64_t offset) noexcept;
 ByteRange map_range(const std::vector<KeptSegment>& kept, ByteRange range) noexcept;
+// Each range carried through the kept segments, in order.
+std::vector<ByteRange> map_ranges(const std::vector<KeptSegment>& kept, const std::vector<ByteRange>& ranges);
 
 }  // namespace tersewright::edit

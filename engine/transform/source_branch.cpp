@@ -15,14 +15,6 @@ namespace tersewright::transform {
 
 namespace {
 
-std::vector<edit::ByteRange> carried(const std::vector<edit::KeptSegment>& kept,
-                                     const std::vector<edit::ByteRange>& ranges) {
-  std::vector<edit::ByteRange> out;
-  out.reserve(ranges.size());
-  for (const edit::ByteRange& r : ranges) out.push_back(edit::map_range(kept, r));
-  return out;
-}
-
 edit::EditList structural_edits(std::string_view content, const FoldSettings& settings,
                                 const analyzer::Analysis& analysis, const edit::RangeSet& protected_set,
                                 BranchOutcome& outcome) {
@@ -79,8 +71,8 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
   } else {
     analyzer::Analysis second = analyzer.outer_strings(text1);
     text1_clean = second.parse_ok;
-    literals = second.parse_ok ? std::move(second.strings) : carried(first.kept, analysis.strings);
-    protected1 = edit::normalize_ranges(carried(first.kept, protected_set));
+    literals = second.parse_ok ? std::move(second.strings) : edit::map_ranges(first.kept, analysis.strings);
+    protected1 = edit::normalize_ranges(edit::map_ranges(first.kept, protected_set));
   }
 
   const edit::LineIndex lines1(text1);

@@ -8,6 +8,7 @@ import stat
 from dataclasses import dataclass
 from typing import BinaryIO, FrozenSet, Iterable, Iterator, List, Optional, Sequence, Set, Tuple, Union
 
+from ..bundle import display_path
 from .errors import reason
 from .ignore import (
     GIT_IGNORE,
@@ -125,11 +126,7 @@ def path_hint(path: str) -> str:
     """A file name the engine can take as a hint for detection."""
     # File names that are not UTF-8 reach Python with surrogate escapes, which the engine cannot take;
     # the hint is only used for its extension, so a replacement character does no harm.
-    try:
-        path.encode("utf-8")
-        return path
-    except UnicodeEncodeError:
-        return path.encode("utf-8", "surrogateescape").decode("utf-8", "replace")
+    return display_path(path)
 
 
 def identity(path: Optional[StrPath]) -> Optional[Identity]:
