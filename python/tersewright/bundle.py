@@ -26,9 +26,9 @@ optional directory tree of the files follows it.
 
 from __future__ import annotations
 
-import base64
-import json
+import os
 import re
+import stat
 import unicodedata
 from dataclasses import dataclass
 from typing import Any, Dict, List, Optional, Sequence, Tuple
@@ -181,11 +181,17 @@ def _xml_text(value: str) -> str:
     return escaped.replace("\r", "&#13;")
 
 
+# json and base64 are loaded by the styles that use them: the command line imports this module on
+# every run, and most runs write plain bundles.
 def _base64(value: str) -> str:
+    import base64
+
     return base64.b64encode(value.encode("utf-8", "surrogatepass")).decode("ascii")
 
 
 def _json(value: Any) -> str:
+    import json
+
     return json.dumps(value, ensure_ascii=False, separators=(", ", ": "))
 
 
@@ -306,6 +312,8 @@ def split_bundle(bundle: str, style: str) -> List[Tuple[str, Optional[str]]]:
     """
     check_style(style)
     if style == "json":
+        import json
+
         return [(f["path"], f["text"]) for f in json.loads(bundle)["files"]]
     if style == "xml":
         return _split_xml(bundle)
@@ -380,6 +388,7 @@ def _split_markdown(bundle: str) -> List[Tuple[str, Optional[str]]]:
 
 
 def _split_xml(bundle: str) -> List[Tuple[str, Optional[str]]]:
+    import base64
     import xml.etree.ElementTree as ElementTree  # only a caller that splits pays for the parser
 
     files: List[Tuple[str, Optional[str]]] = []
@@ -393,3 +402,29 @@ def _split_xml(bundle: str) -> List[Tuple[str, Optional[str]]]:
         else:
             files.append((path, element.text or ""))
     return files
+
+
+def label_base(paths: Sequence[str], strict: bool = True) -> Optional[str]:
+    """The folder bundle labels are relative to: the named folder or the folder of the named file; with
+    several named paths, the deepest folder holding them all.
+
+    A path that cannot be looked at raises its OSError when strict, and is passed over otherwise (the
+    walk reports it).
+    """
+    bases = []
+    for path in paths:
+        try:
+            st = os.stat(path)
+        except OSError:
+            if strict:
+                raise
+            continue
+        absolute = os.path.abspath(path)
+        bases.append(absolute if stat.S_ISDIR(st.st_mode) else os.path.dirname(absolute))
+    return os.path.commonpath(bases) if bases else None
+
+
+def label_of(path: str, base: Optional[str]) -> str:
+    """A walked path as a bundle names it: relative to base, with forward slashes."""
+    absolute = os.path.abspath(path)
+    return os.path.relpath(absolute, base if base is not None else os.path.dirname(absolute)).replace(os.sep, "/")

@@ -16,7 +16,6 @@ import heapq
 import json
 import operator
 import os
-import stat
 from dataclasses import dataclass, field
 from typing import TYPE_CHECKING, Any, Callable, Dict, Iterable, List, Mapping, Optional, Sequence, Tuple, Union
 
@@ -26,6 +25,8 @@ from .bundle import (
     check_style,
     directory_tree,
     display_path,
+    label_base,
+    label_of,
     render_bundle,
     render_file,
     render_head,
@@ -318,32 +319,6 @@ class Walked:
     location: str
     skip: str = ""
     failed: bool = False
-
-
-def label_base(paths: Sequence[str], strict: bool = True) -> Optional[str]:
-    """The folder bundle labels are relative to: the named folder or the folder of the named file; with
-    several named paths, the deepest folder holding them all.
-
-    A path that cannot be looked at raises its OSError when strict, and is passed over otherwise (the
-    walk reports it).
-    """
-    bases = []
-    for path in paths:
-        try:
-            st = os.stat(path)
-        except OSError:
-            if strict:
-                raise
-            continue
-        absolute = os.path.abspath(path)
-        bases.append(absolute if stat.S_ISDIR(st.st_mode) else os.path.dirname(absolute))
-    return os.path.commonpath(bases) if bases else None
-
-
-def label_of(path: str, base: Optional[str]) -> str:
-    """A walked path as a bundle names it: relative to base, with forward slashes."""
-    absolute = os.path.abspath(path)
-    return os.path.relpath(absolute, base if base is not None else os.path.dirname(absolute)).replace(os.sep, "/")
 
 
 def walk_paths(paths: Sequence[str], walk: Optional["WalkOptions"] = None, strict: bool = True) -> List[Walked]:

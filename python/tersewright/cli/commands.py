@@ -11,15 +11,14 @@ SIGTERM or SIGHUP, after its workers are stopped and its temporary files removed
 from __future__ import annotations
 
 import argparse
-import json
 import os
 import sys
 from typing import Callable, Dict, Generator, List, NoReturn, Optional, Sequence, Union
 
 from .. import UnknownProfileError, __version__, detect_language, fold, profile_info, profiles
-from ..bundle import STYLES
+from ..bundle import STYLES, label_base
 from ..directives import DEFAULT_MARKERS, DIRECTIVE_MARKERS
-from .errors import CliError, Stopped, UsageError, reason, stopping_signals
+from .errors import CliError, Stopped, UsageError, stopping_signals
 from .fit import check_fit_arguments, fold_to_fit
 from .outputs import (
     Bundle,
@@ -199,8 +198,6 @@ def _fold_many(args: argparse.Namespace, options: FoldOptions, paths: Sequence[s
         return _finish_single(args, outcome, sources[0].shown)
 
     if args.output_dir is None:
-        from ..fitting import label_base
-
         destination: Union[Bundle, Mirror] = Bundle(args.output, label_base(paths, strict=False), args.style or "plain", args.tree)
     else:
         destination = Mirror(args.output_dir, sources)
@@ -343,6 +340,8 @@ def command_profiles(args: argparse.Namespace) -> int:
             info = profile_info(args.name)
         except UnknownProfileError:
             raise _unknown_profile(args.name) from None
+        import json  # only this listing writes JSON here
+
         print(json.dumps(info, indent=2, ensure_ascii=False))
         return EXIT_OK
     names = profiles()

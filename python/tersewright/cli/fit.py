@@ -8,7 +8,6 @@ standard error what was given up: a summary line, or with -v the plan as a table
 from __future__ import annotations
 
 import argparse
-import hashlib
 import importlib
 import os
 import sys
@@ -122,6 +121,8 @@ FoldKey = Tuple[Any, ...]
 
 
 def _key(text: str, options: Dict[str, Any]) -> FoldKey:
+    import hashlib  # only fitting needs it; a plain fold starts without it
+
     ranges = options.get("protected_ranges")
     markers = options.get("protected_line_markers")
     return (

@@ -14,9 +14,6 @@ import re
 from dataclasses import dataclass
 from typing import Iterable, List, Optional, Sequence, Tuple
 
-from pathspec.patterns import GitWildMatchPattern
-from pathspec.patterns.gitwildmatch import GitWildMatchPatternError
-
 # The group pathspec puts around the slash after a directory, which its patterns match together with
 # everything under it; a match that used the group matched a path below the one the pattern names.
 _DIRECTORY_MARK = "ps_d"
@@ -132,6 +129,9 @@ def compile_rule(line: str) -> Optional[Rule]:
     body = _bracket_edge_whitespace(_expand_character_classes(body))
     if not body or body == "/":
         return None
+    # Loaded with the first pattern: a tree without ignore files or --glob does not pay for it.
+    from pathspec.patterns.gitwildmatch import GitWildMatchPattern, GitWildMatchPatternError
+
     try:
         pattern = GitWildMatchPattern(body)
     except GitWildMatchPatternError:

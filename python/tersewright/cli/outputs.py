@@ -12,7 +12,6 @@ from __future__ import annotations
 import contextlib
 import errno
 import io
-import json
 import os
 import stat
 import sys
@@ -414,11 +413,14 @@ class Bundle:
             self._output.write(head.encode("utf-8"))
 
     def add(self, source: Source, data: Data, report: Optional[ReportDigest] = None) -> None:
-        from ..bundle import BundleFile, render_file, separator
-        from ..fitting import label_of
+        from ..bundle import BundleFile, label_of, render_file, separator
 
         label = label_of(source.path, self.base)
-        details = json.loads(report.report_json) if report is not None and report.report_json else None
+        details = None
+        if report is not None and report.report_json:
+            import json  # only bundles that carry reports read them
+
+            details = json.loads(report.report_json)
         file = BundleFile(label, bytes(data).decode("utf-8"), report.language if report else "text",
                           report.profile if report else None, None, details)  # fmt: skip
         piece = (separator(self.style) if self._labels else "") + render_file(self.style, file)

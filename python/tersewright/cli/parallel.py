@@ -388,7 +388,10 @@ def in_workers(task: Task, labels: Sequence[str], jobs: int) -> Generator[Outcom
         for index in range(count):
             yield task(index)
         return
-    import selectors  # here, as pickle is where it is used: a run that folds in one process needs neither
+    # Here, not at the top: a run that folds in one process needs neither. pickle is loaded before the
+    # workers fork, so that each of them finds it loaded.
+    import pickle  # noqa: F401
+    import selectors
 
     workers: List[_Worker] = []
     selector = selectors.DefaultSelector()

@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import os
-import shutil
 import stat
 import sys
 import time
@@ -84,6 +83,8 @@ class Diagnostics:
             return
         if self.total <= PROGRESS_MIN_FILES and time.monotonic() - self._started <= PROGRESS_DELAY:
             return
+        import shutil  # only a drawn bar needs it
+
         columns = shutil.get_terminal_size((80, 24)).columns
         filled = PROGRESS_WIDTH * self.done // self.total
         text = f"[{'#' * filled}{'.' * (PROGRESS_WIDTH - filled)}] {self.done}/{self.total} {label}"
