@@ -29,7 +29,6 @@ from __future__ import annotations
 import os
 import re
 import stat
-import unicodedata
 from dataclasses import dataclass
 from typing import Any, Dict, List, Optional, Sequence, Tuple
 
@@ -74,8 +73,11 @@ def display_path(path: str) -> str:
         return path.encode("utf-8", "surrogateescape").decode("utf-8", "replace")
 
 
-def _is_control(character: str) -> bool:
-    return unicodedata.category(character) == "Cc"
+# The control characters (Unicode's general category Cc, which is fixed for good) and the surrogate
+# escapes that stand for bytes that are not UTF-8: a path holding one is shown quoted.
+_CONTROL = "\x00-\x1f\x7f-\x9f"
+_NEEDS_QUOTES = re.compile(f"[{_CONTROL}\udc80-\udcff]")
+_IS_CONTROL = re.compile(f"[{_CONTROL}]")
 
 
 def quote_path(path: str) -> str:
@@ -88,7 +90,7 @@ def quote_path(path: str) -> str:
     starts with a double quote, which would otherwise read as a quoted one. Other names are written
     as they are.
     """
-    if not path.startswith('"') and not any(_is_control(c) or "\udc80" <= c <= "\udcff" for c in path):
+    if not path.startswith('"') and _NEEDS_QUOTES.search(path) is None:
         return path
     parts = ['"']
     for character in path:
@@ -96,7 +98,7 @@ def quote_path(path: str) -> str:
             parts.append(_ESCAPES[character])
         elif "\udc80" <= character <= "\udcff":
             parts.append(f"\\x{ord(character) - 0xDC00:02x}")
-        elif _is_control(character):
+        elif _IS_CONTROL.match(character):
             parts.extend(f"\\x{byte:02x}" for byte in character.encode("utf-8"))
         else:
             parts.append(character)
