@@ -89,7 +89,7 @@ analyzer::Analysis timed_analysis(const analyzer::Analyzer& analyzer, std::strin
   analyzer::Analysis analysis;
   {
     Stopwatch watch(whole);
-    analysis = strings_only ? analyzer.outer_strings(text) : analyzer.analyze(text);
+    analysis = strings_only ? analyzer.multiline_strings(text) : analyzer.analyze(text);
   }
   parse += alone;
   walk += std::max(0.0, whole - alone);
@@ -111,7 +111,8 @@ Replayed replay(const analyzer::Analyzer& analyzer, std::string_view content, co
     Stopwatch watch(t[protected_set]);
     protection = transform::protected_set_for(content, settings);
   }
-  const analyzer::Analysis analysis = timed_analysis(analyzer, content, t[input_parse], t[input_walk]);
+  const analyzer::Analysis analysis = timed_analysis(analyzer, content, t[input_parse], t[input_walk],
+                                                     !transform::runs_structural_rules(settings));
   if (counts) ++counts->fold_parses, ++counts->floor_parses;
   if (!analysis.parse_ok) {
     out.output.assign(content);

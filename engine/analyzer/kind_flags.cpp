@@ -32,6 +32,7 @@ std::vector<std::pair<std::string_view, std::uint16_t>> named_kinds(const NodeKi
   add_all(kinds.docstring_containers, docstring_container_kind);
   add_all(kinds.docstring_statements, docstring_statement_kind);
   add_all(kinds.docstring_literals, docstring_literal_kind);
+  add_all(kinds.block_holders, block_holder_kind);
   std::sort(named.begin(), named.end(), [](const auto& a, const auto& b) {
     return a.first.size() != b.first.size() ? a.first.size() < b.first.size() : a.first < b.first;
   });

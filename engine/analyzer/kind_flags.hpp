@@ -27,6 +27,7 @@ enum KindFlag : std::uint16_t {
   docstring_statement_kind = 1u << 6,
   docstring_literal_kind = 1u << 7,
   statement_block_kind = 1u << 8,  // must hold a statement for the text to be a program
+  block_holder_kind = 1u << 9,     // may hold a statement block (the block kind too)
 };
 
 // The flags of every symbol id of the grammar under the tables; empty without a grammar.

@@ -12,6 +12,13 @@ constexpr std::string_view docstring_containers[] = {"module", "block"};
 constexpr std::string_view docstring_statements[] = {"expression_statement"};
 constexpr std::string_view docstring_literals[] = {"string", "concatenated_string"};
 
+// Every kind whose node can hold a block (the grammar's node types say which; a test compares).
+constexpr std::string_view block_holders[] = {
+    "module",          "block",          "function_definition", "class_definition", "decorated_definition",
+    "if_statement",    "elif_clause",    "else_clause",         "for_statement",    "while_statement",
+    "try_statement",   "except_clause",  "finally_clause",      "with_statement",   "match_statement",
+    "case_clause"};
+
 constexpr NodeKinds kinds{
     .comments = comments,
     .error_handlers = error_handlers,
@@ -23,6 +30,7 @@ constexpr NodeKinds kinds{
     // The grammar accepts "def f():" with nothing indented after it, without an ERROR or MISSING
     // node; were that clean, stripping a docstring-only body would be reported as still valid.
     .statement_block = "block",
+    .block_holders = block_holders,
 };
 }  // namespace python
 

@@ -32,6 +32,9 @@ struct NodeKinds {
   // A block kind that the grammar accepts with no statement in it although the language does not;
   // a tree holding such an empty block is not a clean parse.
   std::string_view statement_block{};
+  // The kinds that can hold such a block, directly or further down, the block kind among them: the
+  // grammar puts one nowhere else, so a walk that looks for empty blocks enters no other node.
+  KindNames block_holders{};
 };
 
 // The table of a source language; an empty one for every other language.

@@ -82,28 +82,36 @@ bool collect(const LanguageSpec& spec, KindFlags flags, TSNode root, Analysis& a
   });
 }
 
-// The strings of a tree without entering them, and whether it holds no empty block. A string
-// holds expressions at most (interpolations, substitutions), never a statement block, so the
-// blocks the walk leaves out cannot change the verdict.
-bool collect_outer_strings(const LanguageSpec& spec, KindFlags flags, TSNode root, std::vector<ByteRange>& strings) {
+// Whether a node lies on one line: it holds no line feed then.
+bool on_one_line(TSNode node) { return ts_node_start_point(node).row == ts_node_end_point(node).row; }
+
+// The strings of a tree that span lines, without entering them, and whether the tree holds no empty
+// block. A string holds expressions at most (interpolations, substitutions), never a statement
+// block, and a node on one line holds no string that spans lines: the walk enters neither, unless
+// the node may hold a block.
+bool collect_multiline_strings(const LanguageSpec& spec, KindFlags flags, TSNode root,
+                               std::vector<ByteRange>& strings) {
   const bool blocks = !spec.kinds.statement_block.empty();
   TreeCursor aux(root);
   return walk_pruned(root, [&](TSNode node) {
     const std::uint16_t f = flags_of(flags, node);
     if (f & string_kind) {
-      strings.push_back(range_of(node));
+      if (!on_one_line(node)) strings.push_back(range_of(node));
       return WalkStep::skip_children;
     }
-    if (blocks && (f & statement_block_kind) && !holds_statement(flags, aux, node)) return WalkStep::stop;
-    return WalkStep::descend;
+    if (!blocks) return on_one_line(node) ? WalkStep::skip_children : WalkStep::descend;
+    if ((f & statement_block_kind) && !holds_statement(flags, aux, node)) return WalkStep::stop;
+    return (f & block_holder_kind) || !on_one_line(node) ? WalkStep::descend : WalkStep::skip_children;
   });
 }
 
 bool free_of_empty_blocks(const LanguageSpec& spec, KindFlags flags, TSNode root) {
   if (spec.kinds.statement_block.empty()) return true;
   TreeCursor aux(root);
-  return walk_pre_order(root, [&](TSNode node) {
-    return !(flags_of(flags, node) & statement_block_kind) || holds_statement(flags, aux, node);
+  return walk_pruned(root, [&](TSNode node) {
+    const std::uint16_t f = flags_of(flags, node);
+    if ((f & statement_block_kind) && !holds_statement(flags, aux, node)) return WalkStep::stop;
+    return (f & block_holder_kind) ? WalkStep::descend : WalkStep::skip_children;
   });
 }
 
@@ -132,12 +140,12 @@ Analysis Analyzer::analyze(std::string_view text) const {
   return analysis;
 }
 
-Analysis Analyzer::outer_strings(std::string_view text) const {
+Analysis Analyzer::multiline_strings(std::string_view text) const {
   Analysis analysis;
   analysis.language = spec_.language;
   TreePtr tree = parse_clean(spec_.grammar, text);
   if (!tree) return analysis;
-  if (!collect_outer_strings(spec_, kind_flags(), ts_tree_root_node(tree.get()), analysis.strings)) {
+  if (!collect_multiline_strings(spec_, kind_flags(), ts_tree_root_node(tree.get()), analysis.strings)) {
     analysis.strings.clear();
     return analysis;
   }

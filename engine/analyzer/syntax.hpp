@@ -58,9 +58,10 @@ class Analyzer {
   // Never fails: a text that does not parse cleanly gives parse_ok false and empty sequences.
   Analysis analyze(std::string_view text) const;
   bool parses_cleanly(std::string_view text) const;
-  // The verdict of parses_cleanly and, on a clean parse, the strings only: the outermost ones, which
-  // cover every byte that analyze's strings cover (the ones inside them add nothing to that set).
-  Analysis outer_strings(std::string_view text) const;
+  // The verdict of parses_cleanly and, on a clean parse, the strings that span lines only: the
+  // outermost ones, which cover every byte that analyze's strings spanning lines cover (the ones
+  // inside them add nothing to that set). The whitespace rules read no other string.
+  Analysis multiline_strings(std::string_view text) const;
 
  private:
   Analyzer(LanguageSpec spec, std::span<const std::uint16_t> built_in_flags);

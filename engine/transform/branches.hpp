@@ -38,6 +38,11 @@ void apply_single_list(std::string_view content, const edit::EditList& edits, Br
 edit::EditList plain_whitespace_edits(const edit::LineIndex& lines, const edit::RangeSet& protected_set,
                                       const FoldSettings& settings);
 
+// Whether a source fold under settings runs a structural rule (comment or docstring removal, or
+// interface-only where lossy rules are allowed), which needs the content's whole analysis; without
+// one, its clean-parse verdict and its strings are all the fold reads.
+bool runs_structural_rules(const FoldSettings& settings);
+
 // One per branch, each in its own file (text_branch.cpp, source_branch.cpp, ...). The protected set
 // is the content's, made by protected_set_for.
 BranchOutcome fold_text(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set);

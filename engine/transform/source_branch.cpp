@@ -40,10 +40,17 @@ edit::EditList structural_edits(std::string_view content, const FoldSettings& se
 
 }  // namespace
 
+bool runs_structural_rules(const FoldSettings& settings) {
+  return settings.rules.comments == CommentsMode::remove || settings.rules.docstrings ||
+         (settings.rules.interface_only && settings.allow_lossy);
+}
+
 BranchOutcome fold_source(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set,
                           const analyzer::Analyzer& analyzer) {
   BranchOutcome outcome;
-  const analyzer::Analysis analysis = analyzer.analyze(content);
+  // Without a structural rule, the walk looks for the strings only, as it does on text 1.
+  const analyzer::Analysis analysis =
+      runs_structural_rules(settings) ? analyzer.analyze(content) : analyzer.multiline_strings(content);
 
   if (!analysis.parse_ok) {
     outcome.output.assign(content);
@@ -69,7 +76,7 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
     literals = analysis.strings;
     protected1 = protected_set;
   } else {
-    analyzer::Analysis second = analyzer.outer_strings(text1);
+    analyzer::Analysis second = analyzer.multiline_strings(text1);
     text1_clean = second.parse_ok;
     literals = second.parse_ok ? std::move(second.strings) : edit::map_ranges(first.kept, analysis.strings);
     protected1 = edit::normalize_ranges(edit::map_ranges(first.kept, protected_set));

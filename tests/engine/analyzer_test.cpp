@@ -4,6 +4,7 @@
 #include <tree_sitter/api.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +13,9 @@
 #include "analyzer/language.hpp"
 #include "analyzer/log_line.hpp"
 #include "analyzer/node_kinds.hpp"
+#include "analyzer/json.hpp"
 #include "analyzer/syntax.hpp"
+#include "transform/whitespace.hpp"
 
 namespace {
 
@@ -227,14 +230,18 @@ TEST(Analyzer, FindsRangesInVisitingOrder) {
   }
 }
 
-// The strings-only analysis of the text the structural rules leave: the verdict of the clean-parse
-// check and the bytes that the full analysis's strings cover, nested strings and all.
-TEST(Analyzer, OuterStringsCoverWhatTheFullAnalysisFinds) {
+// The strings-only analysis the whitespace rules read: the verdict of the clean-parse check and the
+// bytes that the full analysis's strings spanning lines cover, nested strings and all.
+TEST(Analyzer, MultilineStringsCoverWhatTheFullAnalysisFinds) {
   const std::pair<Language, std::string_view> cases[] = {
       {python, "x = f\"{'a'} {(lambda: 'b')()}\"\ns = '''a\n  b'''\n"},
       {python, "def f():\n    s = f'''{x}\n'''\n"},
       {python, "def f():\n"},
       {python, "if x:\n    'a'\nelse:\n\ny = 'a'\n"},
+      // Empty blocks on one line, and below nodes on one line, still fail the parse.
+      {python, "x = 1\nif x: pass\nelse:"},
+      {python, "class A: pass\n@d\ndef f(): pass\nwhile x: y = ('''a\n''', 'b')\ntry: pass\nfinally:"},
+      {python, "match x:\n    case 1: pass\n    case 2:"},
       {rust, "const S: &str = r#\"a\n  \"#;\nfn f() { g(\"x\") }\n"},
       {go, "package p\nvar r = `a\n  `\nvar s = \"x\"\n"},
       {javascript, "const t = `a${`in ${'x'}`}${function () { return 'y' }}c`;\n"},
@@ -245,12 +252,64 @@ TEST(Analyzer, OuterStringsCoverWhatTheFullAnalysisFinds) {
     SCOPED_TRACE(source);
     const Analyzer& analyzer = *registry().find(language);
     const Analysis full = analyzer.analyze(source);
-    const Analysis outer = analyzer.outer_strings(source);
+    const Analysis outer = analyzer.multiline_strings(source);
     EXPECT_EQ(outer.parse_ok, analyzer.parses_cleanly(source));
     EXPECT_EQ(outer.parse_ok, full.parse_ok);
     EXPECT_EQ(outer.language, language);
-    EXPECT_EQ(tersewright::edit::normalize_ranges(outer.strings), tersewright::edit::normalize_ranges(full.strings));
+    EXPECT_EQ(tersewright::edit::normalize_ranges(outer.strings),
+              tersewright::transform::multiline_literal_ranges(full.strings, source));
   }
+}
+
+// The walks that look for empty blocks enter only the kinds the table names as block holders: every
+// node type of the pinned grammar that can hold a block, directly or further down, must be there.
+TEST(Analyzer, BlockHoldersAreEveryKindThatCanHoldABlock) {
+  std::FILE* file = std::fopen(TERSEWRIGHT_PYTHON_NODE_TYPES, "rb");
+  ASSERT_NE(file, nullptr) << TERSEWRIGHT_PYTHON_NODE_TYPES;
+  std::string text;
+  char buffer[1 << 16];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+  std::fclose(file);
+  const auto types = json::parse(text);
+  ASSERT_TRUE(types.has_value());
+  // Each node type with the types its fields and children may be, supertypes expanded later.
+  std::vector<std::pair<std::string, std::vector<std::string>>> holds;
+  const auto name_of = [](const json::Value& v) { return std::get<std::string>(json::find(std::get<json::Object>(v.data), "type")->data);
+  };
+  const auto add_types = [&](const json::Value* spec, std::vector<std::string>& into) {
+    if (spec == nullptr) return;
+    if (const json::Value* list = json::find(std::get<json::Object>(spec->data), "types"))
+      for (const json::Value& t : std::get<json::Array>(list->data)) into.push_back(name_of(t));
+  };
+  for (const json::Value& type : std::get<json::Array>(types->data)) {
+    const json::Object& object = std::get<json::Object>(type.data);
+    std::vector<std::string> inner;
+    if (const json::Value* fields = json::find(object, "fields"))
+      for (const json::Member& field : std::get<json::Object>(fields->data)) add_types(&field.value, inner);
+    add_types(json::find(object, "children"), inner);
+    if (const json::Value* subtypes = json::find(object, "subtypes"))
+      for (const json::Value& t : std::get<json::Array>(subtypes->data)) inner.push_back(name_of(t));
+    holds.emplace_back(name_of(type), std::move(inner));
+  }
+  std::vector<std::string> holders{std::string(node_kinds(python).statement_block)};
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const auto& [name, inner] : holds) {
+      const bool holder = std::any_of(inner.begin(), inner.end(), [&](const std::string& t) {
+        return std::find(holders.begin(), holders.end(), t) != holders.end();
+      });
+      if (holder && std::find(holders.begin(), holders.end(), name) == holders.end()) {
+        holders.push_back(name);
+        grew = true;
+      }
+    }
+  }
+  std::vector<std::string> listed(node_kinds(python).block_holders.begin(), node_kinds(python).block_holders.end());
+  // Supertypes (names starting with an underscore) are never nodes of a tree.
+  std::erase_if(holders, [](const std::string& name) { return name.starts_with('_'); });
+  std::sort(holders.begin(), holders.end());
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, holders);
 }
 
 // The runtime's error recovery ran for minutes and took gigabytes on this short text (found by the
