@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "edit/pages.hpp"
 #include "edit/text.hpp"
 
 namespace tersewright::edit {
@@ -77,6 +78,7 @@ void apply_in_order(std::string_view text, const EditList& edits, std::string& o
                     std::vector<KeptSegment>* kept) {
   const std::vector<const Edit*> order = application_order(edits);
   out.reserve(text.size());
+  prefer_huge_pages(out.data(), out.capacity());
   std::uint64_t last_end = 0;
   std::uint64_t cursor = 0;
   bool accepted_any = false;

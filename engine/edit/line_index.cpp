@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "edit/pages.hpp"
 #include "result.hpp"
 
 namespace tersewright::edit {
@@ -18,6 +19,7 @@ LineIndex::LineIndex(std::string_view text) : text_(text) {
     at = static_cast<std::size_t>(static_cast<const char*>(hit) - base) + 1;
   }
   starts_.reserve(feeds + 2);
+  prefer_huge_pages(starts_.data(), starts_.capacity() * sizeof starts_[0]);
   starts_.push_back(0);
   for (std::size_t at = 0; at < text.size();) {
     const void* hit = std::memchr(base + at, '\n', text.size() - at);

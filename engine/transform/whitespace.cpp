@@ -1,6 +1,7 @@
 #include "transform/whitespace.hpp"
 
 #include "edit/line_index.hpp"
+#include "edit/pages.hpp"
 #include "edit/text.hpp"
 
 namespace tersewright::transform {
@@ -154,6 +155,7 @@ EditList collect(std::size_t room, const Walks&... walks) {
   (walks(counter), ...);
   EditList edits;
   edits.reserve(count + room);
+  edit::prefer_huge_pages(edits.data(), edits.capacity() * sizeof(edit::Edit));
   const auto store = [&edits](std::uint64_t start, std::uint64_t end, Rule rule) {
     edits.push_back(Edit{std::string(), start, end, rule});
   };
