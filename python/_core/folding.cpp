@@ -47,13 +47,13 @@ enum class BudgetChoice {
   only_one,     // more than one is a configuration error
 };
 
-// The engine's request from the fields: copied from a FoldRequest that lives on, or moved from
-// arguments that do not (each member is forwarded once). Empty, with the exception raised, when
-// the fields make no request.
+// The engine's request from the fields and the text to fold: copied from a FoldRequest that lives
+// on, or moved from arguments that do not (each member is forwarded once). Empty, with the
+// exception raised, when the fields make no request.
 template <class Fields>
-std::optional<transform::FoldRequest> engine_request(Fields&& fields, BudgetChoice choice) {
+std::optional<transform::FoldRequest> engine_request(Fields&& fields, transform::Text&& content, BudgetChoice choice) {
   transform::FoldRequest request;
-  request.content = std::forward<Fields>(fields).content;
+  request.content = std::move(content);
   request.profile = std::forward<Fields>(fields).profile;
   request.path = std::forward<Fields>(fields).path;
   request.allow_lossy = fields.allow_lossy;
@@ -108,10 +108,14 @@ class ReadBorrow {
   RequestObject* request_;
 };
 
+// The text the fields' str reads as, borrowed: fields.content holds the str for the fold.
+transform::Text borrowed_content(const RequestFields& fields) { return transform::Text::borrowed(fields.content.utf8); }
+
 }  // namespace
 
 PyObject* fold_content(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields) {
-  return run(registry, engine_request(std::move(fields), BudgetChoice::first_given));
+  transform::Text content = borrowed_content(fields);
+  return run(registry, engine_request(std::move(fields), std::move(content), BudgetChoice::first_given));
 }
 
 PyObject* fold_file(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields) {
@@ -124,13 +128,15 @@ PyObject* fold_file(const analyzer::AnalyzerRegistry& registry, RequestFields&& 
     message += text.error().reason;
     return raise_with(PyExc_OSError, message);
   }
-  fields.content = std::move(text).value();
-  return run(registry, engine_request(std::move(fields), BudgetChoice::first_given));
+  return run(registry, engine_request(std::move(fields), std::move(text).value(), BudgetChoice::first_given));
 }
 
 PyObject* fold_request(const analyzer::AnalyzerRegistry& registry, RequestObject* object) {
   const ReadBorrow borrow(object);
-  return run(registry, engine_request(std::as_const(object->fields), BudgetChoice::only_one));
+  // The request's str stays alive for the fold even if the request were given another one.
+  const Owned text = Owned::borrow(object->fields.content.object.get());
+  return run(registry, engine_request(std::as_const(object->fields), borrowed_content(object->fields),
+                                      BudgetChoice::only_one));
 }
 
 }  // namespace tersewright::python

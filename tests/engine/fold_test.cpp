@@ -61,15 +61,20 @@ struct FoldCase {
   std::vector<ByteRange> ranges = {};
 };
 
+// Each case folds its input once owned by the request and once borrowed from the case.
 void check(const FoldCase& c) {
-  SCOPED_TRACE(testing::Message() << c.profile << " " << testing::PrintToString(c.input));
-  FoldRequest r = request(c.language, c.profile, c.input);
-  r.allow_lossy = c.allow_lossy;
-  if (!c.ranges.empty()) r.protected_ranges = c.ranges;
-  const FoldResult result = fold_ok(std::move(r));
-  EXPECT_EQ(result.output, c.output);
-  EXPECT_EQ(summary(result.report), c.summary);
-  EXPECT_EQ(result.report.output, measure(result.output));
+  for (const bool borrowed : {false, true}) {
+    SCOPED_TRACE(testing::Message() << c.profile << (borrowed ? " borrowed " : " owned ")
+                                    << testing::PrintToString(c.input));
+    FoldRequest r = request(c.language, c.profile, borrowed ? std::string() : c.input);
+    if (borrowed) r.content = Text::borrowed(c.input);
+    r.allow_lossy = c.allow_lossy;
+    if (!c.ranges.empty()) r.protected_ranges = c.ranges;
+    const FoldResult result = fold_ok(std::move(r));
+    EXPECT_EQ(result.output, c.output);
+    EXPECT_EQ(summary(result.report), c.summary);
+    EXPECT_EQ(result.report.output, measure(result.output));
+  }
 }
 
 TEST(Fold, ReportOfAPlainText) {

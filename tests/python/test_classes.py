@@ -48,6 +48,21 @@ def test_reads_give_new_objects_and_the_tokenizer_stays_hidden():
         request.tokenizer = object()
 
 
+@pytest.mark.parametrize("line", ["x = 1  \n\n\n", "café  \n\n\n", "データ \U0001f600  \n\n\n"])
+def test_a_fold_reads_text_the_caller_no_longer_holds(line):
+    # Built at run time and dropped by the caller: the request, and a fold of it, keep it alive.
+    text = line * 1000
+    expected = tw.fold(text).output
+    request = tw.FoldRequest(text)
+    content = tw.FoldRequest(text + "y")
+    del text
+    assert tw.Engine().fold_request(request).output == expected
+    request.content = content.content
+    del content
+    assert tw.Engine().fold_request(request).output == expected + "y"
+    assert request.content is not request.content
+
+
 def test_fold_request_repr():
     assert repr(tw.FoldRequest("content does not show")) == 'FoldRequest(profile="safe", language=None, path=None)'
     shown = repr(tw.FoldRequest("content does not show", "p", "'é中😀 \x7f\\", "e\u0301\t", budget_bytes=3))
