@@ -46,7 +46,7 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
   const analyzer::Analysis analysis = analyzer.analyze(content);
 
   if (!analysis.parse_ok) {
-    outcome.output.assign(content);
+    outcome.output = Text::borrowed(content);
     outcome.warnings.push_back(fixed_warning(WarningCode::parse_failed));
     outcome.parse_status = ParseStatus::parse_failed;
     outcome.syntax_valid = false;

@@ -83,11 +83,13 @@ std::optional<transform::FoldRequest> engine_request(Fields&& fields, transform:
   return request;
 }
 
-PyObject* run(const analyzer::AnalyzerRegistry& registry, std::optional<transform::FoldRequest>&& request) {
+// source is the str whose UTF-8 the request borrows, if it borrows one.
+PyObject* run(const analyzer::AnalyzerRegistry& registry, std::optional<transform::FoldRequest>&& request,
+              PyObject* source) {
   if (!request) return nullptr;
   auto folded = transform::fold(registry, std::move(*request));
   if (!folded) return raise_engine_error(folded.error());
-  return new_result_object(std::move(folded).value());
+  return new_result_object(std::move(folded).value(), source);
 }
 
 // Holds a FoldRequest borrowed for reading for as long as a fold over it runs.
@@ -115,7 +117,8 @@ transform::Text borrowed_content(const RequestFields& fields) { return transform
 
 PyObject* fold_content(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields) {
   transform::Text content = borrowed_content(fields);
-  return run(registry, engine_request(std::move(fields), std::move(content), BudgetChoice::first_given));
+  PyObject* source = fields.content.object.get();
+  return run(registry, engine_request(std::move(fields), std::move(content), BudgetChoice::first_given), source);
 }
 
 PyObject* fold_file(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields) {
@@ -128,15 +131,16 @@ PyObject* fold_file(const analyzer::AnalyzerRegistry& registry, RequestFields&& 
     message += text.error().reason;
     return raise_with(PyExc_OSError, message);
   }
-  return run(registry, engine_request(std::move(fields), std::move(text).value(), BudgetChoice::first_given));
+  return run(registry, engine_request(std::move(fields), std::move(text).value(), BudgetChoice::first_given), nullptr);
 }
 
 PyObject* fold_request(const analyzer::AnalyzerRegistry& registry, RequestObject* object) {
   const ReadBorrow borrow(object);
   // The request's str stays alive for the fold even if the request were given another one.
   const Owned text = Owned::borrow(object->fields.content.object.get());
-  return run(registry, engine_request(std::as_const(object->fields), borrowed_content(object->fields),
-                                      BudgetChoice::only_one));
+  return run(registry,
+             engine_request(std::as_const(object->fields), borrowed_content(object->fields), BudgetChoice::only_one),
+             text.get());
 }
 
 }  // namespace tersewright::python

@@ -328,7 +328,7 @@ TEST(SourceBranch, WideAndDeepTexts) {
   std::string input;
   for (int i = 0; i < 20000; ++i) input += "v" + std::to_string(i) + " = " + std::to_string(i) + "  # n\n\n\n";
   const FoldResult wide = fold_ok(request(python, "safe", input));
-  EXPECT_EQ(wide.output.substr(0, 14), "v0 = 0\n\nv1 = 1");
+  EXPECT_EQ(wide.output.view().substr(0, 14), "v0 = 0\n\nv1 = 1");
   EXPECT_EQ(summary(wide.report), "parsed valid | strip_comments 20000 60000 | trim_trailing_whitespace 20000 40000 | "
                                   "collapse_blank_lines 20000 20000");
   const std::string py = "x = " + std::string(10000, '[') + "1" + std::string(10000, ']') + "  # c\n";
