@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace tersewright::transform {
@@ -35,7 +36,13 @@ class Text {
   bool empty() const noexcept { return view().empty(); }
   const char* data() const noexcept { return view().data(); }
 
-  friend bool operator==(const Text& text, std::string_view other) noexcept { return text.view() == other; }
+  friend bool operator==(const Text& a, const Text& b) noexcept { return a.view() == b.view(); }
+  // Any string-like other side, compared without first making a Text of it.
+  template <class Other>
+    requires(std::is_convertible_v<const Other&, std::string_view> && !std::is_same_v<Other, Text>)
+  friend bool operator==(const Text& text, const Other& other) noexcept {
+    return text.view() == std::string_view(other);
+  }
   friend std::ostream& operator<<(std::ostream& out, const Text& text) { return out << text.view(); }
 
  private:
