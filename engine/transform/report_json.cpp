@@ -24,7 +24,8 @@ bool needs_escape(std::string_view text) noexcept {
   for (; left >= 8; p += 8, left -= 8) {
     std::uint64_t w;
     std::memcpy(&w, p, 8);
-    if (((w - ones * 0x20) & ~w & highs) | has_zero_byte(w ^ (ones * '"')) | has_zero_byte(w ^ (ones * '\\'))) return true;
+    const std::uint64_t control = (w - ones * 0x20) & ~w & highs;  // some byte below 0x20
+    if (control | has_zero_byte(w ^ (ones * '"')) | has_zero_byte(w ^ (ones * '\\'))) return true;
   }
   for (; left > 0; ++p, --left) {
     const auto c = static_cast<unsigned char>(*p);

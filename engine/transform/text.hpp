@@ -10,10 +10,10 @@
 
 namespace tersewright::transform {
 
-// A request's content, and a fold's output, is either owned (a file just read, a string a C++ caller hands over) or
-// borrowed: a view of bytes that whoever made the Text keeps alive and unchanged for as long as the
-// Text is used. The Python binding lends a str's own UTF-8 this way, so that a large input is never
-// copied on its way into a fold.
+// A request's content, and a fold's output, is either owned (a file just read, a string a C++ caller
+// hands over) or borrowed: a view of bytes that whoever made the Text keeps alive and unchanged for
+// as long as the Text is used. The Python binding lends a str's own UTF-8 this way, so that a large
+// input is never copied on its way into a fold.
 class Text {
  public:
   Text() noexcept = default;

@@ -116,6 +116,7 @@ transform::Text borrowed_content(const RequestFields& fields) { return transform
 }  // namespace
 
 PyObject* fold_content(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields) {
+  // fields keeps the str to the end: engine_request takes every member but the content.
   transform::Text content = borrowed_content(fields);
   PyObject* source = fields.content.object.get();
   return run(registry, engine_request(std::move(fields), std::move(content), BudgetChoice::first_given), source);
