@@ -141,12 +141,13 @@ Replayed replay(const analyzer::Analyzer& analyzer, std::string_view content, co
                                                         analysis.declarations,
                                                         transform::placeholder_style_for(analysis.language)));
   }
+  // As the branch does: without structural edits, text 1 is the content itself.
   edit::EditOutcome first;
   {
     Stopwatch watch(t[apply1]);
-    first = edit::apply_edits(content, structural_edits);
+    if (!structural_edits.empty()) first = edit::apply_edits(content, structural_edits);
   }
-  const std::string& text1 = first.text;
+  const std::string_view text1 = structural_edits.empty() ? content : std::string_view(first.text);
 
   std::vector<edit::ByteRange> literals;
   edit::RangeSet protected1;
@@ -173,7 +174,11 @@ Replayed replay(const analyzer::Analyzer& analyzer, std::string_view content, co
   }
   {
     Stopwatch watch(t[apply2]);
-    out.output = whitespace_edits.empty() ? text1 : edit::apply_edits(text1, whitespace_edits).text;
+    if (whitespace_edits.empty()) {
+      out.output = text1;
+    } else {
+      out.output = edit::apply_edits(text1, whitespace_edits).text;
+    }
   }
 
   const bool same_as_input = out.output == content;

@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::cout << result.value().output;
-  if (!result.value().output.empty() && result.value().output.back() != '\n') std::cout << "\n";
+  if (!result.value().output.empty() && result.value().output.view().back() != '\n') std::cout << "\n";
   std::cout << "--- report\n" << transform::report_to_json(result.value().report) << "\n";
   return 0;
 }

@@ -17,7 +17,7 @@ edit::RangeSet protected_set_for(std::string_view content, const FoldSettings& s
 
 void apply_single_list(std::string_view content, const edit::EditList& edits, BranchOutcome& outcome) {
   if (edits.empty()) {
-    outcome.output.assign(content);
+    outcome.output = Text::borrowed(content);
     return;
   }
   outcome.rules = tally_rules(edits);

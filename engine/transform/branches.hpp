@@ -17,7 +17,8 @@ namespace tersewright::transform {
 
 // What every branch hands back to the frame; the frame adds the size of the protected set.
 struct BranchOutcome {
-  std::string output;
+  // Borrowed only to mean the content itself, unchanged; anything else a branch makes is owned.
+  Text output;
   std::uint64_t protected_bytes = 0;
   std::vector<RuleReport> rules;
   std::vector<FoldWarning> warnings;

@@ -12,7 +12,7 @@ namespace {
 // No branch serves the content: it comes back unchanged, with the warning that says why.
 BranchOutcome fold_unsupported(std::string_view content, FoldWarning warning) {
   BranchOutcome outcome;
-  outcome.output.assign(content);
+  outcome.output = Text::borrowed(content);
   outcome.warnings.push_back(std::move(warning));
   outcome.parse_status = ParseStatus::unsupported;
   return outcome;
@@ -93,7 +93,7 @@ Result<FoldResult, EngineError> fold(const analyzer::AnalyzerRegistry& registry,
     report.budget = std::move(budget.value()->report);
   }
   report.protected_bytes = branch.protected_bytes;
-  result.output = std::move(branch.output);
+  result.output = branch.output.is_borrowed() ? std::move(request.content) : std::move(branch.output);
   return result;
 }
 

@@ -18,7 +18,7 @@ BranchOutcome fold_json(std::string_view content, const FoldSettings& settings, 
       outcome.output = std::move(compact);
     } else {
       // Already as short as it gets: keep the caller's key order and number spelling.
-      outcome.output.assign(content);
+      outcome.output = Text::borrowed(content);
     }
   } else {
     outcome.warnings.push_back(fixed_warning(WarningCode::json_invalid));

@@ -57,7 +57,9 @@ struct Report {
 };
 
 struct FoldResult {
-  std::string output;
+  // A text the fold left unchanged is the request's content itself, not a copy: moved when the
+  // request owned it, the same view when it borrowed it (valid as long as the borrowed bytes are).
+  Text output;
   Report report;
 };
 

@@ -10,6 +10,7 @@
 
 #include "analyzer/language.hpp"
 #include "edit/range.hpp"
+#include "transform/text.hpp"
 
 namespace tersewright::transform {
 
@@ -31,7 +32,8 @@ class Tokenizer {
 };
 
 struct FoldRequest {
-  std::string content;
+  // Owned, or borrowed from a caller that keeps it alive until fold returns.
+  Text content;
   std::string profile = "safe";
   std::optional<std::string> path;
   std::optional<analyzer::Language> language;

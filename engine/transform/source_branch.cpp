@@ -53,7 +53,7 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
       runs_structural_rules(settings) ? analyzer.analyze(content) : analyzer.multiline_strings(content);
 
   if (!analysis.parse_ok) {
-    outcome.output.assign(content);
+    outcome.output = Text::borrowed(content);
     outcome.warnings.push_back(fixed_warning(WarningCode::parse_failed));
     outcome.parse_status = ParseStatus::parse_failed;
     outcome.syntax_valid = false;
@@ -61,8 +61,10 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
   }
 
   const edit::EditList structural = structural_edits(content, settings, analysis, protected_set, outcome);
-  edit::EditOutcome first = edit::apply_edits(content, structural);
-  const std::string& text1 = first.text;
+  // Without structural edits text 1 is the content itself, read in place rather than copied.
+  edit::EditOutcome first;
+  if (!structural.empty()) first = edit::apply_edits(content, structural);
+  const std::string_view text1 = structural.empty() ? content : std::string_view(first.text);
 
   // The whitespace rules see only text 1: its own string literals and the protected set carried
   // into it. When text 1 does not parse, the content's literals are carried instead, so that no
@@ -89,7 +91,7 @@ BranchOutcome fold_source(std::string_view content, const FoldSettings& settings
 
   bool output_is_text1 = true;
   if (whitespace.empty()) {
-    outcome.output = std::move(first.text);
+    outcome.output = structural.empty() ? Text::borrowed(content) : Text(std::move(first.text));
   } else {
     outcome.output = edit::apply_edits_text(text1, whitespace);
     output_is_text1 = outcome.output == text1;

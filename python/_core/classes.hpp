@@ -25,6 +25,8 @@ struct RequestObject {
 struct ResultObject {
   PyObject ob_base;
   transform::FoldResult result;
+  // The str whose UTF-8 a borrowed output views (an unchanged output is the caller's text).
+  Owned source;
 };
 
 struct ReportObject {
@@ -46,7 +48,8 @@ PyTypeObject* create_result_type();
 PyTypeObject* create_report_type();
 
 // New instances of the module's classes (the types must exist).
-PyObject* new_result_object(transform::FoldResult&& result);
+// source is the str whose UTF-8 the request borrowed, if it borrowed one.
+PyObject* new_result_object(transform::FoldResult&& result, PyObject* source);
 PyObject* new_report_object(const transform::Report& report);
 
 // Creates a heap type from a PyType_Spec whose doc slot's "Name(signature)\n--\n\n" header type

@@ -96,6 +96,13 @@ bool value_from(PyObject* value, std::string& out) {
   return true;
 }
 
+bool value_from(PyObject* value, StrText& out) {
+  if (!PyUnicode_Check(value)) return refuse_type(value, "PyString");
+  if (!utf8_view(value, out.utf8)) return false;
+  out.object = Owned::borrow(value);
+  return true;
+}
+
 bool value_from(PyObject* value, bool& out) {
   if (PyBool_Check(value)) {
     out = value == Py_True;

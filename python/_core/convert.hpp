@@ -29,7 +29,15 @@ bool utf8_view(PyObject* text, std::string_view& out);
 
 PyObject* new_str(std::string_view utf8);
 
+// A str kept alive by a strong reference, with the UTF-8 it reads as: CPython's own buffer (the
+// str's data for ASCII, a form it makes once and keeps with the str otherwise), never a copy.
+struct StrText {
+  Owned object;
+  std::string_view utf8;
+};
+
 bool value_from(PyObject* value, std::string& out);
+bool value_from(PyObject* value, StrText& out);
 // True or False, or a numpy boolean.
 bool value_from(PyObject* value, bool& out);
 // An integer from 0 to 2^64 - 1, through __index__.

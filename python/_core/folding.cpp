@@ -47,13 +47,13 @@ enum class BudgetChoice {
   only_one,     // more than one is a configuration error
 };
 
-// The engine's request from the fields: copied from a FoldRequest that lives on, or moved from
-// arguments that do not (each member is forwarded once). Empty, with the exception raised, when
-// the fields make no request.
+// The engine's request from the fields and the text to fold: copied from a FoldRequest that lives
+// on, or moved from arguments that do not (each member is forwarded once). Empty, with the
+// exception raised, when the fields make no request.
 template <class Fields>
-std::optional<transform::FoldRequest> engine_request(Fields&& fields, BudgetChoice choice) {
+std::optional<transform::FoldRequest> engine_request(Fields&& fields, transform::Text&& content, BudgetChoice choice) {
   transform::FoldRequest request;
-  request.content = std::forward<Fields>(fields).content;
+  request.content = std::move(content);
   request.profile = std::forward<Fields>(fields).profile;
   request.path = std::forward<Fields>(fields).path;
   request.allow_lossy = fields.allow_lossy;
@@ -83,11 +83,13 @@ std::optional<transform::FoldRequest> engine_request(Fields&& fields, BudgetChoi
   return request;
 }
 
-PyObject* run(const analyzer::AnalyzerRegistry& registry, std::optional<transform::FoldRequest>&& request) {
+// source is the str whose UTF-8 the request borrows, if it borrows one.
+PyObject* run(const analyzer::AnalyzerRegistry& registry, std::optional<transform::FoldRequest>&& request,
+              PyObject* source) {
   if (!request) return nullptr;
   auto folded = transform::fold(registry, std::move(*request));
   if (!folded) return raise_engine_error(folded.error());
-  return new_result_object(std::move(folded).value());
+  return new_result_object(std::move(folded).value(), source);
 }
 
 // Holds a FoldRequest borrowed for reading for as long as a fold over it runs.
@@ -108,10 +110,16 @@ class ReadBorrow {
   RequestObject* request_;
 };
 
+// The text the fields' str reads as, borrowed: fields.content holds the str for the fold.
+transform::Text borrowed_content(const RequestFields& fields) { return transform::Text::borrowed(fields.content.utf8); }
+
 }  // namespace
 
 PyObject* fold_content(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields) {
-  return run(registry, engine_request(std::move(fields), BudgetChoice::first_given));
+  // fields keeps the str to the end: engine_request takes every member but the content.
+  transform::Text content = borrowed_content(fields);
+  PyObject* source = fields.content.object.get();
+  return run(registry, engine_request(std::move(fields), std::move(content), BudgetChoice::first_given), source);
 }
 
 PyObject* fold_file(const analyzer::AnalyzerRegistry& registry, RequestFields&& fields) {
@@ -124,13 +132,16 @@ PyObject* fold_file(const analyzer::AnalyzerRegistry& registry, RequestFields&& 
     message += text.error().reason;
     return raise_with(PyExc_OSError, message);
   }
-  fields.content = std::move(text).value();
-  return run(registry, engine_request(std::move(fields), BudgetChoice::first_given));
+  return run(registry, engine_request(std::move(fields), std::move(text).value(), BudgetChoice::first_given), nullptr);
 }
 
 PyObject* fold_request(const analyzer::AnalyzerRegistry& registry, RequestObject* object) {
   const ReadBorrow borrow(object);
-  return run(registry, engine_request(std::as_const(object->fields), BudgetChoice::only_one));
+  // The request's str stays alive for the fold even if the request were given another one.
+  const Owned text = Owned::borrow(object->fields.content.object.get());
+  return run(registry,
+             engine_request(std::as_const(object->fields), borrowed_content(object->fields), BudgetChoice::only_one),
+             text.get());
 }
 
 }  // namespace tersewright::python

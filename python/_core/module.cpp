@@ -75,7 +75,7 @@ PyObject* module_detect_language(PyObject*, PyObject* const* args, Py_ssize_t na
     if (!arguments.match(args, nargs, kwnames) || !arguments.convert_into(fields)) return nullptr;
     std::optional<std::string_view> path;
     if (fields.path) path = *fields.path;
-    return new_str(analyzer::language_id(analyzer::detect_language(path, fields.content)));
+    return new_str(analyzer::language_id(analyzer::detect_language(path, fields.content.utf8)));
   });
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert.hpp"
 #include "edit/range.hpp"
 #include "interpreter.hpp"
 
@@ -25,7 +26,8 @@ inline constexpr std::string_view default_profile =
 // In parameter order: FIELD(name, type, initial value) for the fields FoldRequest shows as
 // properties, HIDDEN(name, type, initial value) for those it only holds.
 #define TERSEWRIGHT_REQUEST_FIELDS(FIELD, HIDDEN)                                      \
-  FIELD(content, std::string, )                                                        \
+  /* The caller's str itself: a fold reads its UTF-8 in place. */                       \
+  FIELD(content, StrText, )                                                            \
   FIELD(profile, std::string, default_profile)                                         \
   FIELD(path, std::optional<std::string>, )                                            \
   /* The language is parsed only when the request is folded. */                        \

@@ -14,6 +14,7 @@ RequestObject* as_request(PyObject* self) noexcept { return reinterpret_cast<Req
 
 // The value of a field as its property shows it, one overload per type a shown field holds.
 PyObject* python_value(const std::string& text) { return new_str(text); }
+PyObject* python_value(const StrText& text) { return new_str(text.utf8); }
 PyObject* python_value(bool flag) { return PyBool_FromLong(flag ? 1 : 0); }
 PyObject* python_value(std::uint64_t number) { return PyLong_FromUnsignedLongLong(number); }
 

@@ -34,6 +34,7 @@ PyObject* number(std::uint64_t value) { return PyLong_FromUnsignedLongLong(value
 void result_dealloc(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
   std::destroy_at(&as_result(self)->result);
+  std::destroy_at(&as_result(self)->source);
   type->tp_free(self);
   Py_DECREF(type);
 }
@@ -49,7 +50,7 @@ PyObject* result_repr(PyObject* self) {
 }
 
 PyObject* result_output(PyObject* self, void*) {
-  return guarded<PyObject*>(nullptr, [&] { return new_str(as_result(self)->result.output); });
+  return guarded<PyObject*>(nullptr, [&] { return new_str(as_result(self)->result.output.view()); });
 }
 
 PyObject* result_report(PyObject* self, void*) {
@@ -205,11 +206,23 @@ PyType_Spec report_spec = {
 PyTypeObject* create_result_type() { return create_type(result_spec); }
 PyTypeObject* create_report_type() { return create_type(report_spec); }
 
-PyObject* new_result_object(transform::FoldResult&& result) {
+PyObject* new_result_object(transform::FoldResult&& result, PyObject* source) {
+  Owned kept;
+  if (result.output.is_borrowed()) {
+    // An unchanged output is the caller's text itself. When the str's UTF-8 is its own data (ASCII),
+    // keeping the str costs no more than a copy would; otherwise the str with its UTF-8 form costs
+    // more to keep than a copy of the bytes does, and the result takes the copy.
+    if (source != nullptr && PyUnicode_IS_ASCII(source)) {
+      kept = Owned::borrow(source);
+    } else {
+      result.output = std::string(result.output.view());
+    }
+  }
   PyTypeObject* type = module_state().result_type;
   PyObject* self = type->tp_alloc(type, 0);
   if (self == nullptr) return nullptr;
   std::construct_at(&as_result(self)->result, std::move(result));
+  std::construct_at(&as_result(self)->source, std::move(kept));
   return self;
 }
 

@@ -61,15 +61,20 @@ struct FoldCase {
   std::vector<ByteRange> ranges = {};
 };
 
+// Each case folds its input once owned by the request and once borrowed from the case.
 void check(const FoldCase& c) {
-  SCOPED_TRACE(testing::Message() << c.profile << " " << testing::PrintToString(c.input));
-  FoldRequest r = request(c.language, c.profile, c.input);
-  r.allow_lossy = c.allow_lossy;
-  if (!c.ranges.empty()) r.protected_ranges = c.ranges;
-  const FoldResult result = fold_ok(std::move(r));
-  EXPECT_EQ(result.output, c.output);
-  EXPECT_EQ(summary(result.report), c.summary);
-  EXPECT_EQ(result.report.output, measure(result.output));
+  for (const bool borrowed : {false, true}) {
+    SCOPED_TRACE(testing::Message() << c.profile << (borrowed ? " borrowed " : " owned ")
+                                    << testing::PrintToString(c.input));
+    FoldRequest r = request(c.language, c.profile, borrowed ? std::string() : c.input);
+    if (borrowed) r.content = Text::borrowed(c.input);
+    r.allow_lossy = c.allow_lossy;
+    if (!c.ranges.empty()) r.protected_ranges = c.ranges;
+    const FoldResult result = fold_ok(std::move(r));
+    EXPECT_EQ(result.output, c.output);
+    EXPECT_EQ(summary(result.report), c.summary);
+    EXPECT_EQ(result.report.output, measure(result.output));
+  }
 }
 
 TEST(Fold, ReportOfAPlainText) {
@@ -323,7 +328,7 @@ TEST(SourceBranch, WideAndDeepTexts) {
   std::string input;
   for (int i = 0; i < 20000; ++i) input += "v" + std::to_string(i) + " = " + std::to_string(i) + "  # n\n\n\n";
   const FoldResult wide = fold_ok(request(python, "safe", input));
-  EXPECT_EQ(wide.output.substr(0, 14), "v0 = 0\n\nv1 = 1");
+  EXPECT_EQ(wide.output.view().substr(0, 14), "v0 = 0\n\nv1 = 1");
   EXPECT_EQ(summary(wide.report), "parsed valid | strip_comments 20000 60000 | trim_trailing_whitespace 20000 40000 | "
                                   "collapse_blank_lines 20000 20000");
   const std::string py = "x = " + std::string(10000, '[') + "1" + std::string(10000, ']') + "  # c\n";

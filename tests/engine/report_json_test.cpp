@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "analyzer/json.hpp"
 #include "transform/report_json.hpp"
 
 namespace {
@@ -80,5 +81,24 @@ INSTANTIATE_TEST_SUITE_P(
                  R"("budget":{"metric":"bytes","exact_tokens":false,"limit":3,"input":4,"output":3,"met":true},)"
                  R"("protected_bytes":0})"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Every byte value at every position of strings up to three words long is written as the JSON
+// writer's own string notation would write it.
+TEST(ReportJson, StringsAsTheJsonWriterQuotesThem) {
+  for (std::size_t size = 1; size <= 24; ++size) {
+    for (std::size_t at = 0; at < size; ++at) {
+      for (int byte = 0; byte < 256; ++byte) {
+        transform::Report r;
+        r.profile = std::string(size, 'a');
+        r.profile[at] = static_cast<char>(byte);
+        std::string expected = R"({"engine_version":"","profile":)";
+        analyzer::json::append_string(expected, r.profile);
+        const std::string json = transform::report_to_json(r);
+        ASSERT_EQ(json.substr(0, expected.size()), expected) << size << " " << at << " " << byte;
+        ASSERT_EQ(json[expected.size()], ',');
+      }
+    }
+  }
+}
 
 }  // namespace

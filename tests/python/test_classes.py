@@ -48,6 +48,24 @@ def test_reads_give_new_objects_and_the_tokenizer_stays_hidden():
         request.tokenizer = object()
 
 
+@pytest.mark.parametrize("line", ["x = 1  \n\n\n", "café  \n\n\n", "データ \U0001f600  \n\n\n", "x = 1\n", "café\n"])
+def test_folds_read_text_the_caller_no_longer_holds(line):
+    # Built at run time and dropped by the caller: requests and results keep what they need alive,
+    # whether the fold changed the text or not.
+    text = line * 1000
+    expected = tw.fold(text).output
+    request = tw.FoldRequest(text)
+    content = tw.FoldRequest(text + "y")
+    result = tw.Engine().fold(text)
+    del text
+    assert result.output == expected and result.output is not result.output
+    assert tw.Engine().fold_request(request).output == expected
+    request.content = content.content
+    del content
+    assert tw.Engine().fold_request(request).output == expected + "y"
+    assert request.content is not request.content
+
+
 def test_fold_request_repr():
     assert repr(tw.FoldRequest("content does not show")) == 'FoldRequest(profile="safe", language=None, path=None)'
     shown = repr(tw.FoldRequest("content does not show", "p", "'é中😀 \x7f\\", "e\u0301\t", budget_bytes=3))
