@@ -4,21 +4,16 @@
 #include <cstring>
 
 #include "edit/pages.hpp"
+#include "edit/text.hpp"
 #include "result.hpp"
 
 namespace tersewright::edit {
 
 LineIndex::LineIndex(std::string_view text) : text_(text) {
   const char* base = text.data();
-  // Counting first costs one fast pass and spares the repeated growth of a vector that holds
-  // millions of spans in a large log or document.
-  std::size_t feeds = 0;
-  for (std::size_t at = 0; at < text.size(); ++feeds) {
-    const void* hit = std::memchr(base + at, '\n', text.size() - at);
-    if (!hit) break;
-    at = static_cast<std::size_t>(static_cast<const char*>(hit) - base) + 1;
-  }
-  starts_.reserve(feeds + 2);
+  // Counting first (eight bytes at a time, no call per line) costs one fast pass and spares the
+  // repeated growth of a vector that holds millions of starts in a large log or document.
+  starts_.reserve(count_lines(text) + 2);
   prefer_huge_pages(starts_.data(), starts_.capacity() * sizeof starts_[0]);
   starts_.push_back(0);
   for (std::size_t at = 0; at < text.size();) {

@@ -1,6 +1,7 @@
 #include "edit/text.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace tersewright::edit {
@@ -16,44 +17,67 @@ std::uint64_t load_word(const char* p) noexcept {
   return word;
 }
 
-// Counts the bytes of text for which flags(word) sets the high bit, eight bytes at a time: the
-// flags are summed per byte lane (at most 255 words per batch) and the lanes added at the end of
-// each batch, so no population-count instruction is needed.
-template <class Flags, class ByteTest>
-std::uint64_t count_flagged(std::string_view text, Flags flags, ByteTest byte_test) noexcept {
-  std::uint64_t total = 0;
+// Tests of each byte: word(w) sets the high bit of every byte lane of w that passes, byte(c) tests
+// one byte of the tail.
+struct ContinuationByte {  // 10xxxxxx: high bit set and the bit below it clear
+  static std::uint64_t word(std::uint64_t w) noexcept { return w & ~(w << 1); }
+  static bool byte(unsigned char c) noexcept { return (c & 0xC0) == 0x80; }
+};
+struct LineFeed {
+  // After xor with the pattern a line feed is a zero byte, the only byte whose high bit stays clear
+  // once its low seven bits are incremented.
+  static std::uint64_t word(std::uint64_t w) noexcept {
+    const std::uint64_t x = w ^ 0x0A0A0A0A0A0A0A0Aull;
+    return ~(((x & low_seven) + low_seven) | x);
+  }
+  static bool byte(unsigned char c) noexcept { return c == '\n'; }
+};
+
+// Counts the bytes of text that pass each test, eight bytes at a time and every test on the same
+// load: the flags are summed per byte lane (at most 255 words per batch) and the lanes added at the
+// end of each batch, so no population-count instruction is needed.
+template <class... Tests>
+std::array<std::uint64_t, sizeof...(Tests)> count_flagged(std::string_view text) noexcept {
+  constexpr std::size_t n_tests = sizeof...(Tests);
+  std::array<std::uint64_t, n_tests> totals{};
   std::size_t i = 0;
   while (i + 8 <= text.size()) {
-    std::uint64_t lanes = 0;
-    for (int n = 0; n < 255 && i + 8 <= text.size(); ++n, i += 8) lanes += (flags(load_word(text.data() + i)) & high_bits) >> 7;
-    std::uint64_t pairs = (lanes & 0x00FF00FF00FF00FFull) + ((lanes >> 8) & 0x00FF00FF00FF00FFull);
-    total += (pairs * 0x0001000100010001ull) >> 48;
+    std::array<std::uint64_t, n_tests> lanes{};
+    for (int n = 0; n < 255 && i + 8 <= text.size(); ++n, i += 8) {
+      const std::uint64_t word = load_word(text.data() + i);
+      std::size_t t = 0;
+      ((lanes[t++] += (Tests::word(word) & high_bits) >> 7), ...);
+    }
+    for (std::size_t t = 0; t < n_tests; ++t) {
+      const std::uint64_t pairs = (lanes[t] & 0x00FF00FF00FF00FFull) + ((lanes[t] >> 8) & 0x00FF00FF00FF00FFull);
+      totals[t] += (pairs * 0x0001000100010001ull) >> 48;
+    }
   }
-  for (; i < text.size(); ++i) total += byte_test(static_cast<unsigned char>(text[i]));
-  return total;
+  for (; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t t = 0;
+    ((totals[t++] += Tests::byte(c)), ...);
+  }
+  return totals;
+}
+
+std::uint64_t lines_from_feeds(std::string_view text, std::uint64_t feeds) noexcept {
+  return text.empty() ? 0 : feeds + (text.back() != '\n' ? 1 : 0);
 }
 
 }  // namespace
 
 std::uint64_t count_chars(std::string_view text) noexcept {
-  // Continuation bytes are 10xxxxxx: high bit set and the bit below it clear.
-  std::uint64_t continuation = count_flagged(
-      text, [](std::uint64_t w) { return w & ~(w << 1); }, [](unsigned char c) { return (c & 0xC0) == 0x80; });
-  return text.size() - continuation;
+  return text.size() - count_flagged<ContinuationByte>(text)[0];
 }
 
 std::uint64_t count_lines(std::string_view text) noexcept {
-  if (text.empty()) return 0;
-  // After xor with the pattern a line feed is a zero byte, the only byte whose high bit stays clear
-  // once its low seven bits are incremented.
-  std::uint64_t feeds = count_flagged(
-      text,
-      [](std::uint64_t w) {
-        std::uint64_t x = w ^ 0x0A0A0A0A0A0A0A0Aull;
-        return ~(((x & low_seven) + low_seven) | x);
-      },
-      [](unsigned char c) { return c == '\n'; });
-  return feeds + (text.back() != '\n' ? 1 : 0);
+  return lines_from_feeds(text, count_flagged<LineFeed>(text)[0]);
+}
+
+CharsAndLines count_chars_and_lines(std::string_view text) noexcept {
+  const auto [continuations, feeds] = count_flagged<ContinuationByte, LineFeed>(text);
+  return CharsAndLines{text.size() - continuations, lines_from_feeds(text, feeds)};
 }
 
 std::string ascii_lower(std::string_view text) {

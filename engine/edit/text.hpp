@@ -41,6 +41,13 @@ std::uint64_t count_chars(std::string_view text) noexcept;
 // Line feeds, plus one when the text is non-empty and does not end with a line feed.
 std::uint64_t count_lines(std::string_view text) noexcept;
 
+// Both counts in one pass over the text.
+struct CharsAndLines {
+  std::uint64_t chars = 0;
+  std::uint64_t lines = 0;
+};
+CharsAndLines count_chars_and_lines(std::string_view text) noexcept;
+
 inline bool is_space_or_tab(char c) noexcept { return c == ' ' || c == '\t'; }
 
 // Lower-cases A to Z only.

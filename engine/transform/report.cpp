@@ -15,7 +15,8 @@ std::string_view parse_status_name(ParseStatus status) noexcept {
 }
 
 TextStats measure(std::string_view text) noexcept {
-  return TextStats{text.size(), edit::count_chars(text), edit::count_lines(text)};
+  const edit::CharsAndLines counts = edit::count_chars_and_lines(text);
+  return TextStats{text.size(), counts.chars, counts.lines};
 }
 
 double reduction_ratio(std::uint64_t input_bytes, std::uint64_t output_bytes) noexcept {

@@ -164,8 +164,12 @@ TEST(Text, CountsMatchBytewiseAtEveryAlignment) {
       chars += (c & 0xC0) != 0x80;
       feeds += c == '\n';
     }
+    const std::uint64_t lines = text.empty() ? 0 : feeds + (text.back() != '\n');
     EXPECT_EQ(count_chars(text), chars) << round;
-    EXPECT_EQ(count_lines(text), text.empty() ? 0 : feeds + (text.back() != '\n')) << round;
+    EXPECT_EQ(count_lines(text), lines) << round;
+    const CharsAndLines both = count_chars_and_lines(text);
+    EXPECT_EQ(both.chars, chars) << round;
+    EXPECT_EQ(both.lines, lines) << round;
   }
 }
 
