@@ -8,6 +8,7 @@
 // are the members' texts put in key order (dropping all but the last of a repeated key) by copying
 // the object's text aside once and writing its members back in order. Keys are compared decoded:
 // as slices of the input when they hold no escape, otherwise as their decoded bytes kept aside.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -25,12 +26,64 @@
 namespace tersewright::analyzer::json {
 namespace {
 
+// A growing text written through a cursor: the compact text is written a few bytes at a time, and
+// std::string's append and push_back would each check, store and terminate per call.
+class Output {
+ public:
+  explicit Output(std::size_t size_hint) {
+    text_.resize(std::max<std::size_t>(size_hint, 64));
+    cursor_ = text_.data();
+    limit_ = cursor_ + text_.size();
+  }
+
+  std::size_t size() const noexcept { return static_cast<std::size_t>(cursor_ - text_.data()); }
+  const char* data() const noexcept { return text_.data(); }
+  void truncate(std::size_t size) noexcept { cursor_ = text_.data() + size; }
+
+  // Room for n more bytes; write() and put() need it first.
+  void reserve(std::size_t n) {
+    if (static_cast<std::size_t>(limit_ - cursor_) < n) grow(n);
+  }
+  void put(char c) noexcept { *cursor_++ = c; }
+  void write(const char* from, std::size_t n) noexcept {
+    std::memcpy(cursor_, from, n);
+    cursor_ += n;
+  }
+  char*& cursor() noexcept { return cursor_; }
+
+  void append(char c) {
+    reserve(1);
+    put(c);
+  }
+  void append(const char* from, const char* to) {
+    const auto n = static_cast<std::size_t>(to - from);
+    reserve(n);
+    write(from, n);
+  }
+  void append(std::string_view text) { append(text.data(), text.data() + text.size()); }
+
+  std::string take() {
+    text_.resize(size());
+    return std::move(text_);
+  }
+
+ private:
+  void grow(std::size_t n) {
+    const std::size_t used = size();
+    text_.resize(std::max(text_.size() * 2, used + n));
+    cursor_ = text_.data() + used;
+    limit_ = text_.data() + text_.size();
+  }
+
+  std::string text_;
+  char* cursor_ = nullptr;
+  char* limit_ = nullptr;
+};
+
 class Compactor {
  public:
   Compactor(std::string_view text, std::size_t size_hint)
-      : text_(text.data()), p_(text.data()), end_(text.data() + text.size()) {
-    out_.reserve(size_hint);
-  }
+      : text_(text.data()), p_(text.data()), end_(text.data() + text.size()), out_(size_hint) {}
 
   // The same grammar walk as the tree parser's, writing instead of building.
   bool run() {
@@ -43,7 +96,7 @@ class Compactor {
         if (depth_ == max_depth) return false;
         const bool object = c == '{';
         frames_[depth_++] = Frame{object, members_.size(), out_.size(), decoded_keys_.size()};
-        out_.push_back(c);
+        out_.append(c);
         ++p_;
         skip_space();
         if (p_ == end_) return false;
@@ -65,7 +118,7 @@ class Compactor {
         const bool object = frames_[depth_ - 1].object;
         const char d = *p_++;
         if (d == ',') {
-          out_.push_back(',');
+          out_.append(',');
           skip_space();
           if (object && !write_key()) return false;
           break;
@@ -76,14 +129,28 @@ class Compactor {
     }
   }
 
-  std::string take() { return std::move(out_); }
+  std::string take() { return out_.take(); }
 
  private:
+  // Left uninitialised in the stack below (the slots are written as containers open), which
+  // spares zeroing four kilobytes per call for the short documents that are the common case.
   struct Frame {
-    bool object = false;
-    std::size_t member_start = 0;  // first member on members_ (objects)
-    std::size_t out_start = 0;     // offset of the opening bracket in out_
-    std::size_t decoded_start = 0;  // end of decoded_keys_ when the container opened
+    bool object;
+    std::size_t member_start;   // first member on members_ (objects)
+    std::size_t out_start;      // offset of the opening bracket in out_
+    std::size_t decoded_start;  // end of decoded_keys_ when the container opened
+  };
+
+  // A decoded key, compared in byte order; most keys differ in their first byte, which is
+  // compared here before a call to memcmp.
+  struct Key {
+    std::string_view bytes;
+    friend bool operator<(Key a, Key b) noexcept {
+      if (!a.bytes.empty() && !b.bytes.empty() && a.bytes[0] != b.bytes[0])
+        return static_cast<unsigned char>(a.bytes[0]) < static_cast<unsigned char>(b.bytes[0]);
+      return a.bytes < b.bytes;
+    }
+    friend bool operator==(Key a, Key b) noexcept { return a.bytes == b.bytes; }
   };
 
   // A member of an open object: where its text starts in out_, and its key, decoded: a slice of the
@@ -98,15 +165,15 @@ class Compactor {
 
   void skip_space() noexcept { p_ = scan::skip_space(p_, end_); }
 
-  std::string_view key_of(const Member& member) const noexcept {
+  Key key_of(const Member& member) const noexcept {
     const char* base = member.key_decoded ? decoded_keys_.data() : text_;
-    return {base + member.key_offset, member.key_length};
+    return Key{{base + member.key_offset, member.key_length}};
   }
 
   void close_container() {
     const Frame frame = frames_[--depth_];
     if (!frame.object) {
-      out_.push_back(']');
+      out_.append(']');
       return;
     }
     const std::size_t count = members_.size() - frame.member_start;
@@ -114,18 +181,18 @@ class Compactor {
     if (order_by_key(count, [this, members](std::size_t i) { return key_of(members[i]); }, order_)) {
       // The members' texts, from the first key to the end of the last value, separated by commas.
       const std::size_t body_start = frame.out_start + 1;
-      scratch_.assign(out_, body_start, std::string::npos);
-      out_.resize(body_start);
+      scratch_.assign(out_.data() + body_start, out_.data() + out_.size());
+      out_.truncate(body_start);  // the members written back in order are no longer than they were
       bool first = true;
       for (const std::size_t index : order_) {
         const std::size_t from = members[index].out_start - body_start;
         const std::size_t to = index + 1 < count ? members[index + 1].out_start - body_start - 1 : scratch_.size();
-        if (!first) out_.push_back(',');
+        if (!first) out_.put(',');
         first = false;
-        out_.append(scratch_, from, to - from);
+        out_.write(scratch_.data() + from, to - from);
       }
     }
-    out_.push_back('}');
+    out_.append('}');
     members_.resize(frame.member_start);
     decoded_keys_.resize(frame.decoded_start);
   }
@@ -139,7 +206,7 @@ class Compactor {
     skip_space();
     if (p_ == end_ || *p_ != ':') return false;
     ++p_;
-    out_.push_back(':');
+    out_.append(':');
     skip_space();
     return true;
   }
@@ -203,7 +270,7 @@ class Compactor {
       out_.append(run, p_);
       if (member != nullptr) decoded_keys_.append(run, p_);
     }
-    out_.push_back('"');
+    out_.append('"');
     if (member != nullptr) {
       member->key_decoded = true;
       member->key_offset = key_start;
@@ -233,38 +300,60 @@ class Compactor {
       default:
         return false;
     }
+    // Every escape takes at least two bytes of input and gives at most six of output.
+    out_.reserve(6);
     if (cp < 0x80) {
       const char ascii = static_cast<char>(cp);
       if (ascii == '"' || ascii == '\\' || cp < 0x20) {
-        append_string_char(ascii);
+        put_escaped(ascii);
       } else {
-        out_.push_back(ascii);
+        out_.put(ascii);
       }
       if (key) decoded_keys_.push_back(ascii);
     } else {
-      scan::append_utf8(out_, cp);
+      put_utf8(cp);
       if (key) scan::append_utf8(decoded_keys_, cp);
     }
     return true;
   }
 
-  // The escaped form of one character that needs escaping, exactly as append_string writes it.
-  void append_string_char(char c) {
-    static constexpr char hex[] = "0123456789abcdef";
-    switch (c) {
-      case '"': out_.append("\\\""); break;
-      case '\\': out_.append("\\\\"); break;
-      case '\b': out_.append("\\b"); break;
-      case '\t': out_.append("\\t"); break;
-      case '\n': out_.append("\\n"); break;
-      case '\f': out_.append("\\f"); break;
-      case '\r': out_.append("\\r"); break;
-      default: {
-        const auto byte = static_cast<unsigned char>(c);
-        const char escape[6] = {'\\', 'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]};
-        out_.append(escape, 6);
-      }
+  void put_utf8(std::uint32_t cp) noexcept {
+    char*& t = out_.cursor();
+    if (cp < 0x800) {
+      *t++ = static_cast<char>(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+      *t++ = static_cast<char>(0xE0 | (cp >> 12));
+      *t++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    } else {
+      *t++ = static_cast<char>(0xF0 | (cp >> 18));
+      *t++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *t++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     }
+    *t++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+
+  // The escaped form of one character that needs escaping, exactly as append_string writes it.
+  void put_escaped(char c) noexcept {
+    static constexpr char hex[] = "0123456789abcdef";
+    char named = 0;
+    switch (c) {
+      case '"': named = '"'; break;
+      case '\\': named = '\\'; break;
+      case '\b': named = 'b'; break;
+      case '\t': named = 't'; break;
+      case '\n': named = 'n'; break;
+      case '\f': named = 'f'; break;
+      case '\r': named = 'r'; break;
+      default: break;
+    }
+    out_.put('\\');
+    if (named != 0) {
+      out_.put(named);
+      return;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    const char escape[5] = {'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]};
+    out_.write(escape, 5);
   }
 
   // An integer's compact form is its own text (no leading zeros, no "+"; those beyond 64 bits keep
@@ -281,7 +370,8 @@ class Compactor {
     }
     double value = 0.0;
     if (!scan::to_double(number, scan::magnitude_of(number), value)) return false;
-    append_double(out_, value);
+    out_.reserve(scan::double_room);
+    out_.cursor() = scan::write_double(out_.cursor(), value);  // a value read from text is finite
     return true;
   }
 
@@ -289,8 +379,8 @@ class Compactor {
   const char* p_;
   const char* const end_;
   int depth_ = 0;
-  std::array<Frame, max_depth> frames_{};
-  std::string out_;
+  std::array<Frame, max_depth> frames_;
+  Output out_;
   std::vector<Member> members_;      // members of the open objects, innermost last
   std::string decoded_keys_;         // decoded keys that held escapes, of the open objects
   std::vector<std::size_t> order_;   // scratch: the writing order of one object's members

@@ -16,8 +16,6 @@
 namespace tersewright::analyzer::json {
 namespace {
 
-using scan::is_json_space;
-
 // One pass over the text with an explicit container stack. In validating mode (Build false) nothing
 // is allocated; in building mode completed values wait on one shared stack and each container takes
 // its members from there in one move when it closes, so no container grows element by element.
@@ -71,15 +69,15 @@ class Parser {
   Value take_root() { return std::move(values_.back()); }
 
  private:
+  // Left uninitialised in the stack below (the slots are written as containers open), which
+  // spares zeroing three kilobytes per call.
   struct Frame {
-    bool object = false;
-    std::size_t value_start = 0;  // first member on values_
-    std::size_t key_start = 0;    // first key on keys_ (objects)
+    bool object;
+    std::size_t value_start;  // first member on values_
+    std::size_t key_start;    // first key on keys_ (objects)
   };
 
-  void skip_space() noexcept {
-    while (p_ != end_ && is_json_space(*p_)) ++p_;
-  }
+  void skip_space() noexcept { p_ = scan::skip_space(p_, end_); }
 
   void close_container() {
     const Frame frame = frames_[--depth_];
@@ -238,7 +236,7 @@ class Parser {
   const char* p_;
   const char* const end_;
   int depth_ = 0;
-  std::array<Frame, max_depth> frames_{};
+  std::array<Frame, max_depth> frames_;
   // Building mode only (empty when validating): completed values and pending keys of the open
   // containers.
   std::vector<Value> values_;

@@ -16,7 +16,29 @@ namespace tersewright::analyzer::json::scan {
 constexpr bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 
+// 0x80 in each byte of x that is zero and nothing elsewhere (exact for every byte, unlike the
+// shorter trick below, which is exact only for the lowest flag).
+constexpr std::uint64_t zero_bytes(std::uint64_t x) noexcept {
+  constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7Fu;
+  return ~(((x & low7) + low7) | x | low7);
+}
+
+// The first byte at or after p that is not JSON whitespace, or end. Indentation comes in runs, so
+// past the first blank the bytes are looked at eight at a time.
 inline const char* skip_space(const char* p, const char* end) noexcept {
+  if (p == end || !is_json_space(*p)) return p;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, sizeof word);
+      const std::uint64_t blanks = zero_bytes(word ^ (ones * ' ')) | zero_bytes(word ^ (ones * '\n')) |
+                                   zero_bytes(word ^ (ones * '\t')) | zero_bytes(word ^ (ones * '\r'));
+      const std::uint64_t others = ~blanks & 0x8080808080808080u;
+      if (others != 0) return p + (std::countr_zero(others) >> 3);
+      p += sizeof word;
+    }
+  }
   while (p != end && is_json_space(*p)) ++p;
   return p;
 }
@@ -211,5 +233,10 @@ inline bool to_double(const Number& number, const Magnitude& magnitude, double& 
   }
   return true;
 }
+
+// Writes the compact notation of a finite double (append_double's) at text, which has double_room
+// bytes, and returns the end of what it wrote (at most 24 bytes: sign, 17 digits, "0.0000" or "e-324").
+inline constexpr std::size_t double_room = 48;
+char* write_double(char* text, double value) noexcept;
 
 }  // namespace tersewright::analyzer::json::scan
