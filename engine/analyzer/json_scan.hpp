@@ -11,6 +11,10 @@
 #include <string>
 #include <system_error>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tersewright::analyzer::json::scan {
 
 constexpr bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -27,6 +31,8 @@ constexpr std::uint64_t zero_bytes(std::uint64_t x) noexcept {
 // past the first blank the bytes are looked at eight at a time.
 inline const char* skip_space(const char* p, const char* end) noexcept {
   if (p == end || !is_json_space(*p)) return p;
+  ++p;
+  if (p == end || !is_json_space(*p)) return p;  // one blank alone, as after a colon
   if constexpr (std::endian::native == std::endian::little) {
     constexpr std::uint64_t ones = 0x0101010101010101u;
     while (end - p >= 8) {
@@ -56,10 +62,26 @@ inline constexpr std::array<bool, 256> string_stops = make_string_stops();
 
 constexpr bool is_string_stop(char c) noexcept { return string_stops[static_cast<unsigned char>(c)]; }
 
-// The first string stop in [p, end), or end. Eight bytes at a time: a byte is flagged when it equals
-// the quote or the backslash or is below 0x20 (the classic zero-byte and less-than word tricks). Those
-// tricks can flag a byte wrongly only above a byte rightly flagged, so the lowest flag is exact.
+// The first string stop in [p, end), or end. Sixteen bytes at a time with SSE2, then eight at a
+// time in a word: there a byte is flagged when it equals the quote or the backslash or is below 0x20
+// (the classic zero-byte and less-than word tricks). Those tricks can flag a byte wrongly only above
+// a byte rightly flagged, so the lowest flag is exact.
 inline const char* find_string_stop(const char* p, const char* end) noexcept {
+#if defined(__SSE2__)
+  // A byte stops when it is the quote, the backslash, or at most 0x1F (its unsigned minimum with
+  // 0x1F is itself).
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i control = _mm_set1_epi8(0x1F);
+  while (end - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                                       _mm_cmpeq_epi8(_mm_min_epu8(bytes, control), bytes));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stops));
+    if (mask != 0) return p + std::countr_zero(mask);
+    p += 16;
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     constexpr std::uint64_t ones = 0x0101010101010101u;
     constexpr std::uint64_t highs = 0x8080808080808080u;
