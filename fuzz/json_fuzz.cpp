@@ -1,7 +1,9 @@
 // JSON validation and compaction over arbitrary bytes. The validator's verdict is compared with a
-// small reference grammar written here; a valid document must compact to a text that validates
-// again and compacts to itself; the JSON branch of the fold must return exactly that compact text
-// when it is shorter; and the double writer must give the shortest text that reads back exactly.
+// small reference grammar written here; the one-pass compactor must refuse exactly what the parser
+// refuses and write exactly what the tree's writer writes; a valid document must compact to a text
+// that validates again and compacts to itself; the JSON branch of the fold must return exactly that
+// compact text when it is shorter; and the double writer must give the shortest text that reads
+// back exactly.
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -289,9 +291,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(valid == parsed.has_value());
   FUZZ_CHECK_MSG(valid == Reference(text).valid(), valid ? "accepted by the engine only" : "refused by the engine only");
 
+  // The one-pass compactor: the same verdict as the parser, and the very bytes of the tree's writer.
+  const std::optional<std::string> one_pass = json::compact(text);
+  FUZZ_CHECK_MSG(one_pass.has_value() == parsed.has_value(),
+                 one_pass ? "compacted in one pass only" : "refused by the one-pass compactor only");
+
   std::string compact;
   if (parsed) {
     compact = json::write_compact(*parsed);
+    FUZZ_CHECK_MSG(*one_pass == compact, *one_pass);
     FUZZ_CHECK(is_compact(compact));
     const std::optional<json::Value> again = json::parse(compact);
     FUZZ_CHECK_MSG(again.has_value(), compact);

@@ -1,4 +1,4 @@
-// Strict JSON validation into a value tree, and the compact sorted-key writer.
+// Strict JSON validation into a value tree, the compact sorted-key writer, and both in one pass.
 #pragma once
 
 #include <cstdint>
@@ -68,6 +68,10 @@ std::optional<Value> parse(std::string_view text);
 
 // Fast check with the same verdict as parse().
 bool is_valid(std::string_view text);
+
+// write_compact(*parse(text)) in one pass and without building the tree: the compact text, or
+// nothing exactly when parse() refuses the text. size_hint is the room reserved up front.
+std::optional<std::string> compact(std::string_view text, std::size_t size_hint = 0);
 
 // Compact text: no whitespace, object keys in ascending byte order (an object built out of order is
 // written as sort_members() would order it). A tree nested deeper than max_depth is written too.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analyzer/json_order.hpp"
+#include "analyzer/json_scan.hpp"
 
 namespace tersewright::analyzer::json {
 namespace {
@@ -52,16 +53,11 @@ void append_string(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
-void append_double(std::string& out, double value) {
-  if (!std::isfinite(value)) {
-    out.append("null");
-    return;
-  }
+char* scan::write_double(char* text, double value) noexcept {
   // Shortest round-trip digits in scientific form, e.g. "-1.2345e+19"; only the notation changes below.
   char sci[32];
   const char* const sci_end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
   const char* p = sci;
-  char text[48];  // at most 24 bytes are written: sign, 17 digits, "0.0000" or "e-324"
   char* t = text;
   if (*p == '-') *t++ = *p++;
   char digits[20];
@@ -103,9 +99,18 @@ void append_double(std::string& out, double value) {
       put(digits + 1, count - 1);
     }
     *t++ = 'e';
-    t = std::to_chars(t, text + sizeof text, exponent).ptr;
+    t = std::to_chars(t, text + double_room, exponent).ptr;
   }
-  out.append(text, t);
+  return t;
+}
+
+void append_double(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out.append("null");
+    return;
+  }
+  char text[scan::double_room];
+  out.append(text, scan::write_double(text, value));
 }
 
 std::string write_compact(const Value& value, std::size_t size_hint) {

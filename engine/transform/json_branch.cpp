@@ -9,13 +9,13 @@ namespace tersewright::transform {
 BranchOutcome fold_json(std::string_view content, const FoldSettings& settings, const edit::RangeSet& protected_set) {
   namespace json = analyzer::json;
   BranchOutcome outcome;
-  const std::optional<json::Value> value = json::parse(content);
-  if (value) {
-    std::string compact = json::write_compact(*value, content.size());
-    if (compact.size() < content.size()) {
+  // Validation and compaction in one pass; it refuses exactly the texts the validator refuses.
+  std::optional<std::string> compact = json::compact(content, content.size());
+  if (compact) {
+    if (compact->size() < content.size()) {
       outcome.rules.push_back(RuleReport{edit::Rule::trim_trailing_whitespace, 1,
-                                         static_cast<std::int64_t>(content.size() - compact.size())});
-      outcome.output = std::move(compact);
+                                         static_cast<std::int64_t>(content.size() - compact->size())});
+      outcome.output = std::move(*compact);
     } else {
       // Already as short as it gets: keep the caller's key order and number spelling.
       outcome.output = Text::borrowed(content);
@@ -25,8 +25,7 @@ BranchOutcome fold_json(std::string_view content, const FoldSettings& settings, 
     apply_single_list(content, plain_whitespace_edits(edit::LineIndex(content), protected_set, settings), outcome);
   }
 
-  // The parse and the validator give the same verdict (the JSON fuzzer holds them to it).
-  const bool valid = value.has_value();
+  const bool valid = compact.has_value();
   outcome.syntax_valid = valid;
   outcome.parse_status = valid ? ParseStatus::parsed : ParseStatus::fallback;
   return outcome;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,41 @@ TEST(JsonCompact, WritesTheExpectedTextWhichIsItsOwnCompactForm) {
     const auto again = json::parse(output);
     ASSERT_TRUE(again.has_value());
     EXPECT_EQ(json::write_compact(*again), output);
+  }
+}
+
+// The one-pass compactor against the tree on what random inputs seldom reach: nesting at the limit,
+// keys whose escapes decode to the same or to ordered bytes, surrogate pairs, big integers.
+TEST(JsonOnePass, MatchesTheTreeOnRareForms) {
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {nested(127, "[ ", "", " ]"), nested(127, "[", "", "]")},
+      {nested(63, "{\"b\":0, \"a\": [", "-0", "]}"), nested(63, "{\"a\":[", "-0.0", "],\"b\":0}")},
+      {nested(127, "{\"k\":", "1", "}") + " ", nested(127, "{\"k\":", "1", "}")},
+      {nested(128, "[", "", "]"), std::nullopt},
+      {"[" + nested(127, "{\"k\":", "1", "}") + "]", std::nullopt},
+      // Keys equal once decoded: the last one wins, whichever spelling it had.
+      {R"({"a\u0062":1,"ab":2,"\u0061b":3,"b":0})", R"({"ab":3,"b":0})"},
+      {"{\"\\u00e9\":1,\"\xC3\xA9\":2}", "{\"\xC3\xA9\":2}"},
+      {R"({"\/":1,"/":2,"\u002F":3})", R"({"/":3})"},
+      // Keys that differ only after an escape, ordered by their decoded bytes, not their spelling.
+      {R"({"k\u0022z":1,"k\"a":2,"k!":3,"k\\":4,"kA":5})", R"({"k!":3,"k\"a":2,"k\"z":1,"kA":5,"k\\":4})"},
+      {R"({"x\n":1,"x\u0009":2,"x":3})", R"({"x":3,"x\t":2,"x\n":1})"},
+      // Surrogate pairs decode to four bytes and sort after every key below U+10000.
+      {R"({"\ud83d\ude00":1,"\uffff":2,"\uD800\uDC00":3})",
+       "{\"\xEF\xBF\xBF\":2,\"\xF0\x90\x80\x80\":3,\"\xF0\x9F\x98\x80\":1}"},
+      {R"(["\ud83d\u0041"])", std::nullopt},
+      {R"({"\ud83d":1})", std::nullopt},
+      // Integers keep their digits past 64 bits, in keys' values as in arrays.
+      {"{\"z\":-9223372036854775809,\"a\":" + std::string(300, '9') + "}",
+       "{\"a\":" + std::string(300, '9') + ",\"z\":-9223372036854775809}"},
+      {"[1" + std::string(400, '0') + "e-400]", "[1.0]"},
+      {"[1e309]", std::nullopt}};
+  for (const auto& [input, output] : cases) {
+    SCOPED_TRACE(input);
+    const auto tree = json::parse(input);
+    EXPECT_EQ(tree.has_value(), output.has_value());
+    EXPECT_EQ(json::compact(input, input.size()), output);
+    if (tree) EXPECT_EQ(json::write_compact(*tree), output.value_or(""));
   }
 }
 
