@@ -165,7 +165,9 @@ TEST(JsonOnePass, MatchesTheTreeOnRareForms) {
     const auto tree = json::parse(input);
     EXPECT_EQ(tree.has_value(), output.has_value());
     EXPECT_EQ(json::compact(input, input.size()), output);
-    if (tree) EXPECT_EQ(json::write_compact(*tree), output.value_or(""));
+    if (tree) {
+      EXPECT_EQ(json::write_compact(*tree), output.value_or(""));
+    }
   }
 }
 
