@@ -24,6 +24,7 @@
 #include "analyzer/json.hpp"
 #include "analyzer/json_order.hpp"
 #include "analyzer/json_scan.hpp"
+#include "analyzer/json_walk.hpp"
 
 namespace tersewright::analyzer::json {
 namespace {
@@ -87,54 +88,14 @@ class Output {
   char* limit_ = nullptr;
 };
 
-class Compactor {
+// The grammar walk of the tree parser, writing instead of building.
+class Compactor : GrammarWalk<Compactor> {
+  friend GrammarWalk<Compactor>;
+
  public:
-  Compactor(std::string_view text, std::size_t size_hint)
-      : text_(text.data()), p_(text.data()), end_(text.data() + text.size()), out_(size_hint) {}
+  Compactor(std::string_view text, std::size_t size_hint) : GrammarWalk(text), text_(text.data()), out_(size_hint) {}
 
-  // The same grammar walk as the tree parser's, writing instead of building.
-  bool run() {
-    skip_space();
-    for (;;) {
-      // A value starts at p_.
-      if (p_ == end_) return false;
-      const char c = *p_;
-      if (c == '[' || c == '{') {
-        if (depth_ == max_depth) return false;
-        const bool object = c == '{';
-        frames_[depth_++] = Frame{object, members_.size(), out_.size(), decoded_keys_.size()};
-        out_.append(c);
-        ++p_;
-        skip_space();
-        if (p_ == end_) return false;
-        if (*p_ != (object ? '}' : ']')) {
-          if (object && !write_key()) return false;
-          continue;
-        }
-        ++p_;
-        close_container();
-      } else if (!write_scalar()) {
-        return false;
-      }
-
-      // A value ended: close every container it completes, then expect the next member.
-      for (;;) {
-        skip_space();
-        if (depth_ == 0) return p_ == end_;
-        if (p_ == end_) return false;
-        const bool object = frames_[depth_ - 1].object;
-        const char d = *p_++;
-        if (d == ',') {
-          out_.append(',');
-          skip_space();
-          if (object && !write_key()) return false;
-          break;
-        }
-        if (d != (object ? '}' : ']')) return false;
-        close_container();
-      }
-    }
-  }
+  bool run() { return walk(); }
 
   std::string take() { return out_.take(); }
 
@@ -142,7 +103,6 @@ class Compactor {
   // Left uninitialised in the stack below (the slots are written as containers open), which
   // spares zeroing four kilobytes per call for the short documents that are the common case.
   struct Frame {
-    bool object;
     std::size_t member_start;   // first member on members_ (objects)
     std::size_t out_start;      // offset of the opening bracket in out_
     std::size_t decoded_start;  // end of decoded_keys_ when the container opened
@@ -170,10 +130,14 @@ class Compactor {
     bool key_decoded = false;
   };
 
-  void skip_space() noexcept {
-    if (p_ != end_ && !scan::is_json_space(*p_)) return;  // the compact case, kept inline
-    p_ = scan::skip_space(p_, end_);
+  // The grammar walk's handlers.
+  void open(bool object) {
+    frames_[depth_] = Frame{members_.size(), out_.size(), decoded_keys_.size()};
+    out_.append(object ? '{' : '[');
   }
+  bool key() { return write_key(); }
+  bool scalar() { return write_scalar(); }
+  void comma() { out_.append(','); }
 
   // Copies input bytes to the output. Most tokens are short: those are moved as sixteen bytes at
   // once when both sides have that much room, which spares a call to memcpy per token.
@@ -192,9 +156,9 @@ class Compactor {
     return Key{{base + member.key_offset, member.key_length}};
   }
 
-  void close_container() {
-    const Frame frame = frames_[--depth_];
-    if (!frame.object) {
+  void close() {
+    const Frame frame = frames_[depth_];
+    if (!object_at(depth_)) {
       out_.append(']');
       return;
     }
@@ -398,9 +362,6 @@ class Compactor {
   }
 
   const char* const text_;
-  const char* p_;
-  const char* const end_;
-  int depth_ = 0;
   std::array<Frame, max_depth> frames_;
   Output out_;
   std::vector<Member> members_;      // members of the open objects, innermost last

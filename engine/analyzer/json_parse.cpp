@@ -12,6 +12,7 @@
 
 #include "analyzer/json_order.hpp"
 #include "analyzer/json_scan.hpp"
+#include "analyzer/json_walk.hpp"
 
 namespace tersewright::analyzer::json {
 namespace {
@@ -20,50 +21,18 @@ namespace {
 // is allocated; in building mode completed values wait on one shared stack and each container takes
 // its members from there in one move when it closes, so no container grows element by element.
 template <bool Build>
-class Parser {
+class Parser : GrammarWalk<Parser<Build>> {
+  using Walk = GrammarWalk<Parser<Build>>;
+  friend Walk;
+  using Walk::depth_;
+  using Walk::end_;
+  using Walk::p_;
+  using Walk::skip_space;
+
  public:
-  explicit Parser(std::string_view text) noexcept : p_(text.data()), end_(text.data() + text.size()) {}
+  explicit Parser(std::string_view text) noexcept : Walk(text) {}
 
-  bool run() {
-    skip_space();
-    for (;;) {
-      // A value starts at p_.
-      if (p_ == end_) return false;
-      const char c = *p_;
-      if (c == '[' || c == '{') {
-        if (depth_ == max_depth) return false;
-        const bool object = c == '{';
-        frames_[depth_++] = Frame{object, values_.size(), keys_.size()};
-        ++p_;
-        skip_space();
-        if (p_ == end_) return false;
-        if (*p_ != (object ? '}' : ']')) {
-          if (object && !parse_key()) return false;
-          continue;
-        }
-        ++p_;
-        close_container();
-      } else if (!parse_scalar()) {
-        return false;
-      }
-
-      // A value ended: close every container it completes, then expect the next member.
-      for (;;) {
-        skip_space();
-        if (depth_ == 0) return p_ == end_;
-        if (p_ == end_) return false;
-        const bool object = frames_[depth_ - 1].object;
-        const char d = *p_++;
-        if (d == ',') {
-          skip_space();
-          if (object && !parse_key()) return false;
-          break;
-        }
-        if (d != (object ? '}' : ']')) return false;
-        close_container();
-      }
-    }
-  }
+  bool run() { return this->walk(); }
 
   // Only after run() succeeded in building mode.
   Value take_root() { return std::move(values_.back()); }
@@ -72,20 +41,22 @@ class Parser {
   // Left uninitialised in the stack below (the slots are written as containers open), which
   // spares zeroing three kilobytes per call.
   struct Frame {
-    bool object;
     std::size_t value_start;  // first member on values_
     std::size_t key_start;    // first key on keys_ (objects)
   };
 
-  void skip_space() noexcept { p_ = scan::skip_space(p_, end_); }
-
-  void close_container() {
-    const Frame frame = frames_[--depth_];
+  // The grammar walk's handlers.
+  void open(bool) noexcept { frames_[depth_] = Frame{values_.size(), keys_.size()}; }
+  bool key() { return parse_key(); }
+  bool scalar() { return parse_scalar(); }
+  void comma() noexcept {}
+  void close() {
     if constexpr (Build) {
+      const Frame frame = frames_[depth_];
       const std::size_t count = values_.size() - frame.value_start;
       Value* members = values_.data() + frame.value_start;
       Value closed;
-      if (frame.object) {
+      if (this->object_at(depth_)) {
         std::string* keys = keys_.data() + frame.key_start;
         Object& object = closed.data.template emplace<Object>();
         if (order_by_key(count, [keys](std::size_t i) -> const std::string& { return keys[i]; }, order_)) {
@@ -233,9 +204,6 @@ class Parser {
     return true;
   }
 
-  const char* p_;
-  const char* const end_;
-  int depth_ = 0;
   std::array<Frame, max_depth> frames_;
   // Building mode only (empty when validating): completed values and pending keys of the open
   // containers.
